@@ -1,0 +1,33 @@
+# Build helpers shared by every module, test folder and benchmark.
+
+set(LUMETRA_MODULES "" CACHE INTERNAL "module libraries in build order")
+
+# lumetra_module(<name> [DEPS <module>...] [LIBS <system lib>...])
+# A static library lumetra_<name> from every .cpp in the folder except main.cpp.
+function(lumetra_module name)
+  cmake_parse_arguments(M "" "" "DEPS;LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  add_library(lumetra_${name} STATIC ${sources})
+  target_include_directories(lumetra_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  foreach(dep IN LISTS M_DEPS)
+    target_link_libraries(lumetra_${name} PUBLIC lumetra_${dep})
+  endforeach()
+  target_link_libraries(lumetra_${name} PUBLIC ${M_LIBS})
+  set(LUMETRA_MODULES ${LUMETRA_MODULES} lumetra_${name} CACHE INTERNAL "")
+endfunction()
+
+# lumetra_tests(<module> [DEPS <module>...] [LIBS ...])
+# One GoogleTest program test_<module> from every .cpp in the folder.
+function(lumetra_tests name)
+  cmake_parse_arguments(T "" "" "DEPS;LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(test_${name} ${sources})
+  target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  foreach(dep IN LISTS T_DEPS)
+    target_link_libraries(test_${name} PRIVATE lumetra_${dep})
+  endforeach()
+  target_link_libraries(test_${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

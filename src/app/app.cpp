@@ -1,0 +1,2 @@
+// Placeholder so the app library has a translation unit until start-up lands.
+namespace lumetra::app {}
