@@ -1,0 +1,2 @@
+// Placeholder so the project library has a translation unit before the model lands.
+namespace lumetra::project {}
