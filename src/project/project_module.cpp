@@ -1,2 +1,0 @@
-// Placeholder so the project library has a translation unit before the model lands.
-namespace lumetra::project {}
