@@ -47,7 +47,7 @@ int KeyfloatPayloadRead(std::span<const uint8_t> payload, KeyfloatKey** out) {
   KeyfloatKey* tail = nullptr;
   bool sorted = true;
   while (in.Remaining() >= kKeyfloatKeySize) {
-    float f[9];
+    float f[9] = {};
     uint8_t components = 0, flags = 0;
     for (float& v : f) in.F32(v);
     in.U8(components);

@@ -25,6 +25,7 @@ struct ThreadCurveIndex {
   const KeyfloatKey* end = nullptr;
   bool loop = false;
   std::vector<const KeyfloatKey*> keys;  // first .. end inclusive, ascending by time
+  std::vector<float> times;              // their times, contiguous for the search
   std::size_t hint = 0;                  // index of the segment end found last
   uint64_t last_use = 0;
 };
@@ -56,15 +57,17 @@ bool Build(ThreadCurveIndex& slot, const KeyfloatKey* first, const KeyfloatKey* 
   slot.head = nullptr;
   try {
     slot.keys.resize(count);
+    slot.times.resize(count);
   } catch (const std::bad_alloc&) {
-    slot.keys.clear();
-    slot.keys.shrink_to_fit();
+    slot.keys = {};
+    slot.times = {};
     return false;
   }
   std::size_t i = 0;
   for (const KeyfloatKey* k = first;; k = k->next) {
     slot.keys[i] = k;
-    if (i > 0 && !(slot.keys[i - 1]->time <= k->time)) return false;
+    slot.times[i] = k->time;
+    if (i > 0 && !(slot.times[i - 1] <= k->time)) return false;
     ++i;
     if (k == end) break;
   }
@@ -120,29 +123,28 @@ SegmentLocator::SegmentLocator(const KeyfloatKey* first, bool use_cache) : first
 
 const KeyfloatKey* SegmentLocator::SegmentEnd(float t) {
   if (index_ != nullptr) {
-    const std::vector<const KeyfloatKey*>& keys = index_->keys;
-    const std::size_t n = keys.size();
+    const std::vector<float>& times = index_->times;
+    const std::size_t n = times.size();
     std::size_t i = index_->hint;
-    auto is_end = [&](std::size_t j) {
-      return keys[j]->time >= t && (j == 0 || keys[j - 1]->time < t);
-    };
+    auto is_end = [&](std::size_t j) { return times[j] >= t && (j == 0 || times[j - 1] < t); };
     if (!is_end(i)) {
       if (i + 1 < n && is_end(i + 1)) {
         ++i;
-      } else if (keys[n - 1]->time < t) {
+      } else if (times[n - 1] < t) {
         i = n - 1;
       } else {
-        i = static_cast<std::size_t>(
-            std::partition_point(keys.begin(), keys.end(),
-                                 [t](const KeyfloatKey* k) { return k->time < t; }) -
-            keys.begin());
+        i = static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) -
+                                     times.begin());
       }
     }
-    // The links must still be the indexed ones; a list changed behind the operations'
-    // backs drops the index rather than answer from it.
-    if (keys[i]->prev == (i > 0 ? keys[i - 1] : nullptr)) {
+    // Answer from the keys themselves: a key re-timed or re-linked without telling the
+    // cache drops the index instead of giving a wrong segment.
+    const KeyfloatKey* c = index_->keys[i];
+    const KeyfloatKey* before = i > 0 ? index_->keys[i - 1] : nullptr;
+    if (c->time == times[i] && c->prev == before &&
+        (before == nullptr || before->time == times[i - 1])) {
       index_->hint = i;
-      return keys[i];
+      return c;
     }
     index_->head = nullptr;
     index_ = nullptr;
