@@ -81,7 +81,11 @@ PIC* PicPlaceInRect(const PIC* pic, RectF rect) {
     for (int32_t j = begin; j < end; ++j) {
       const uint8_t* s = PicRow(*pic, static_cast<int32_t>(int64_t{pic->height} * j / v.size));
       uint8_t* d = PicRow(*out, j);
-      for (int32_t i = 0; i < width; ++i) std::memcpy(d + i * 4, s + col[i] * 4, 4);
+      if (pic->width == width) {  // same width: the column map is the identity
+        std::memcpy(d, s, static_cast<std::size_t>(width) * 4);
+      } else {
+        for (int32_t i = 0; i < width; ++i) std::memcpy(d + i * 4, s + col[i] * 4, 4);
+      }
       const int32_t row_weight = j == 0 ? v.first_weight : (j == v.size - 1 ? v.last_weight : 256);
       // Only the edge rows, and the edge columns of the other rows, can have partial cover.
       const auto fade = [&](int32_t i) {
