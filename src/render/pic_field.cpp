@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/parallel_rows.h"
 #include "render/pic.h"
@@ -60,12 +61,19 @@ int32_t PicWeaveField(PIC* dest, const PIC* source, int32_t odd) {
   }
   const int32_t parity = odd != 0 ? 1 : 0;
   const std::size_t bytes = static_cast<std::size_t>(std::min(dest->width, source->width)) * 4;
+  // Weaving a picture's rows into itself would read rows other bands are writing.
+  std::vector<uint8_t> scratch;
+  PIC from = *source;
+  if (source->pixels == dest->pixels) {
+    scratch.assign(source->pixels, source->pixels + PicRowBytes(*source) * source->height);
+    from.pixels = scratch.data();
+  }
   platform::ParallelRows(dest->height, dest->width, [&](int32_t begin, int32_t end) {
     for (int32_t r = begin; r < end; ++r) {
       const int32_t absolute = dest->y + r;
       const int32_t source_row = absolute - source->y;
-      if ((absolute & 1) != parity || source_row < 0 || source_row >= source->height) continue;
-      std::memcpy(PicRow(*dest, r), PicRow(*source, source_row), bytes);
+      if ((absolute & 1) != parity || source_row < 0 || source_row >= from.height) continue;
+      std::memcpy(PicRow(*dest, r), PicRow(from, source_row), bytes);
     }
   });
   PicSetError(PIC_OK);

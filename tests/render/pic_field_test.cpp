@@ -99,6 +99,13 @@ TEST(PicWeaveField, CopiesRowsOfOneAbsoluteParity) {
       }
     }
   }
+  // A picture woven into itself one row lower: odd rows take the even rows below them.
+  auto self = MakePic(1, 4, [](int32_t, int32_t r) { return 10u + r; });
+  PIC shifted = *self;
+  shifted.y = 1;
+  EXPECT_EQ(PicWeaveField(self.get(), &shifted, 1), 1);
+  for (int32_t r = 0; r < 4; ++r) EXPECT_EQ(Px(*self, 0, r), 10u + (r & ~1)) << r;
+
   auto pic = MakePic(1, 1, [](int32_t, int32_t) { return 0u; });
   EXPECT_EQ(PicWeaveField(nullptr, pic.get(), 0), 0);
   EXPECT_EQ(PicLastError(), PIC_ERROR_NULL);
