@@ -68,7 +68,11 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 std::string KeyName(uint32_t key) {
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
     return std::string(1, static_cast<char>(key));
-  if (key >= 0x70 && key <= 0x87) return "F" + std::to_string(key - 0x6F);
+  if (key >= 0x70 && key <= 0x87) {
+    char name[8];
+    std::snprintf(name, sizeof name, "F%u", static_cast<unsigned>(key - 0x6F));
+    return name;
+  }
   for (const auto& k : kKeyNames)
     if (k.key == key) return k.name;
   return {};

@@ -414,6 +414,18 @@ TEST_F(SettingsTest, TemporaryDirectoryFallsBack) {
   lumetra::platform::SetUi(std::move(old));
 }
 
+TEST_F(SettingsTest, ReadOnlyTemporaryDirectoryFallsBack) {
+  const fs::path ro = dir_ / "readonly";
+  fs::create_directories(ro);
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
+  if (std::ofstream(ro / "probe")) GTEST_SKIP() << "permissions are not enforced (root)";
+  IniStore store;
+  store.SetString(K("Paths"), "TempDir", ro.string());
+  LoadFrom(store);
+  EXPECT_EQ(SettingsCurrent().temp_dir, (dir_ / "home" / "Temp").string());
+  fs::permissions(ro, fs::perms::owner_all);
+}
+
 TEST_F(SettingsTest, RecentFilesAndPresetsAreRenumbered) {
   Settings& st = SettingsCurrent();
   st.recent_projects = {"/a", "/b", "/c"};
