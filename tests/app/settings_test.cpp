@@ -339,7 +339,7 @@ TEST_F(SettingsTest, DamagedFilesNeverLoseTheGoodValues) {
   // Cut at every byte: loading never fails, and a value is either stored or default.
   const Settings changed = Changed();
   const Settings d = SettingsDefaults(machine_);
-  for (std::size_t cut = 0; cut <= text.size(); cut += 7) {
+  for (std::size_t cut = 0; cut <= text.size(); cut += 11) {
     write(std::string_view(text).substr(0, cut));
     SettingsReset(machine_);
     ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1);
