@@ -48,14 +48,14 @@ typedef struct HostCallContext {
 } HostCallContext;
 
 /* Words in use. */
-#define HCC_WORD_TAG 0             /* 17 in a registration context */
-#define HCC_WORD_KIND 2            /* HCC_KIND_* */
-#define HCC_WORD_ERROR_TEXT 3      /* host-owned copy of the last reported text (char*) */
-#define HCC_WORD_RENDER_REQUEST 4  /* render request, kind 1 */
-#define HCC_WORD_THREAD 5          /* render thread identifier, kind 1 */
-#define HCC_WORD_CLIP 6            /* clip, kinds 2 and 4 */
-#define HCC_WORD_MEDIA_ITEM 10     /* media item, kinds 32, 34, 40 */
-#define HCC_WORD_OUTPUT 11         /* output settings, kind 64 */
+#define HCC_WORD_TAG 0            /* 17 in a registration context */
+#define HCC_WORD_KIND 2           /* HCC_KIND_* */
+#define HCC_WORD_ERROR_TEXT 3     /* host-owned copy of the last reported text (char*) */
+#define HCC_WORD_RENDER_REQUEST 4 /* render request, kind 1 */
+#define HCC_WORD_THREAD 5         /* render thread identifier, kind 1 */
+#define HCC_WORD_CLIP 6           /* clip, kinds 2 and 4 */
+#define HCC_WORD_MEDIA_ITEM 10    /* media item, kinds 32, 34, 40 */
+#define HCC_WORD_OUTPUT 11        /* output settings, kind 64 */
 
 /* Kinds of call (word 2). Registration is written as 16; services accept 16 and 17. */
 #define HCC_KIND_RENDER 1
