@@ -3,6 +3,7 @@
 #include "project/typed_object.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "project/atom.h"
@@ -80,7 +81,22 @@ bool TemplateFieldFloat(const Template& tmpl, std::string_view name, const void*
   return true;
 }
 
-void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
+namespace {
+
+// Nothing may escape across the plug-in boundary: a failure inside becomes a reported text.
+template <typename Result, typename Body>
+Result Guarded(HostCallContext* ctx, Body body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    ObjectReportError(ctx, "Memory allocation fails");
+  } catch (...) {
+    ObjectReportError(ctx, "Internal error");
+  }
+  return Result{};
+}
+
+void* CreateObject(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
                    const void* data) {
   if (kind == nullptr) return nullptr;
   if (AtomCompare(kind, "template") == 0) {
@@ -103,20 +119,29 @@ void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, voi
   return handler->complete(ctx, object) != 0 ? object : nullptr;
 }
 
+}  // namespace
+
+void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
+                   const void* data) {
+  return Guarded<void*>(ctx, [&] { return CreateObject(ctx, kind, name, tmpl, data); });
+}
+
 int32_t ObjectAddField(HostCallContext* ctx, void* tmpl, const char* field_name,
                        const char* type_name, const void* field_address, int32_t count) {
-  Template* t = LiveTemplate(tmpl);
-  if (t == nullptr) {
-    ObjectReportError(ctx, "No template specified");
-    return 0;
-  }
-  std::string error = TemplateAddField(*t, field_name, type_name,
-                                       reinterpret_cast<uintptr_t>(field_address), count);
-  if (!error.empty()) {
-    ObjectReportError(ctx, error);
-    return 0;
-  }
-  return 1;
+  return Guarded<int32_t>(ctx, [&]() -> int32_t {
+    Template* t = LiveTemplate(tmpl);
+    if (t == nullptr) {
+      ObjectReportError(ctx, "No template specified");
+      return 0;
+    }
+    std::string error = TemplateAddField(*t, field_name, type_name,
+                                         reinterpret_cast<uintptr_t>(field_address), count);
+    if (!error.empty()) {
+      ObjectReportError(ctx, error);
+      return 0;
+    }
+    return 1;
+  });
 }
 
 intptr_t ObjectSetValue(HostCallContext* ctx, void* object, const char* key, intptr_t value,
@@ -131,7 +156,7 @@ intptr_t ObjectSetValue(HostCallContext* ctx, void* object, const char* key, int
   }
   auto handler = ObjectKindFind(ObjectKindOf(object));
   if (handler == nullptr || !handler->set_value) return 0;
-  return handler->set_value(ctx, object, key, value, index);
+  return Guarded<intptr_t>(ctx, [&] { return handler->set_value(ctx, object, key, value, index); });
 }
 
 int32_t V_ObjectSetValue(HostCallContext* ctx, void* object, void* tmpl, const void* data) {
@@ -150,7 +175,7 @@ int32_t V_ObjectSetValue(HostCallContext* ctx, void* object, void* tmpl, const v
   }
   auto handler = ObjectKindFind(ObjectKindOf(object));
   if (handler == nullptr || !handler->set_from_template) return 1;
-  return handler->set_from_template(ctx, object, *t, data);
+  return Guarded<int32_t>(ctx, [&] { return handler->set_from_template(ctx, object, *t, data); });
 }
 
 intptr_t ObjectComplete(HostCallContext* ctx, void* object) {
@@ -163,7 +188,7 @@ intptr_t ObjectComplete(HostCallContext* ctx, void* object) {
     ObjectReportError(ctx, "ObjectComplete: Unsupported object type.");
     return 0;
   }
-  return handler->complete(ctx, object);
+  return Guarded<intptr_t>(ctx, [&] { return handler->complete(ctx, object); });
 }
 
 intptr_t ObjectOperation(HostCallContext* ctx, void* object, const char* operation,
@@ -175,7 +200,8 @@ intptr_t ObjectOperation(HostCallContext* ctx, void* object, const char* operati
   }
   auto handler = ObjectOperationFind(op);
   if (handler == nullptr) return 0;
-  return (*handler)(ctx, object, ObjectKindOf(object), argument);
+  return Guarded<intptr_t>(ctx,
+                           [&] { return (*handler)(ctx, object, ObjectKindOf(object), argument); });
 }
 
 int32_t TemplateGetProperty(void* tmpl, const char* name, int32_t type, void* out,

@@ -2,7 +2,9 @@
 // operations, template properties.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -13,6 +15,11 @@
 
 namespace lumetra::project {
 namespace {
+
+// Context words hold pointers: sixteen pointer-sized words, numbered as before.
+static_assert(sizeof(HostCallContext) == 16 * sizeof(void*));
+static_assert(offsetof(HostCallContext, word[HCC_WORD_CLIP]) == 6 * sizeof(uintptr_t));
+static_assert(sizeof(intptr_t) == sizeof(void*));
 
 class ObjectTest : public ::testing::Test {
  protected:
@@ -163,6 +170,7 @@ class FakeKindTest : public ObjectTest {
       return false;
     };
     h.set_value = [](HostCallContext*, void* o, const char* key, intptr_t v, int32_t) -> intptr_t {
+      if (std::string_view(key) == "Boom") throw std::bad_alloc();
       static_cast<FakeRecord*>(o)->keys.emplace_back(key, v);
       return 1;
     };
@@ -227,6 +235,17 @@ TEST_F(FakeKindTest, TemplateAndDataApplyEveryFieldThenComplete) {
 
   refuse_ = true;
   EXPECT_EQ(ObjectCreate(&ctx_, "effect", "sig3", tmpl.get(), &proto), nullptr);
+}
+
+TEST_F(FakeKindTest, FailuresInsideAHandlerBecomeReportedTexts) {
+  void* rec = ObjectCreate(&ctx_, "effect", "s", nullptr, nullptr);
+  EXPECT_EQ(ObjectSetValue(&ctx_, rec, "Boom", 1, 0), 0);
+  EXPECT_EQ(Error(), "Memory allocation fails");
+  ObjectOperationRegister("FakeThrow",
+                          [](HostCallContext*, void*, int32_t, void*) -> intptr_t { throw 1; });
+  EXPECT_EQ(ObjectOperation(&ctx_, rec, "FakeThrow", nullptr), 0);
+  EXPECT_EQ(Error(), "Internal error");
+  ObjectOperationUnregister("FakeThrow");
 }
 
 TEST_F(FakeKindTest, RegisteredOperationsSeeTheKind) {
