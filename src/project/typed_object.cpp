@@ -75,10 +75,14 @@ intptr_t TemplateFieldValue(const TemplateField& field, const void* data) {
 }
 
 bool TemplateFieldFloat(const Template& tmpl, std::string_view name, const void* data, float* out) {
-  const TemplateField* f = TemplateFindField(tmpl, name, FIELD_TYPE_FLOAT);
-  if (f == nullptr || data == nullptr) return false;
-  std::memcpy(out, static_cast<const unsigned char*>(data) + f->offset, sizeof *out);
-  return true;
+  const Atom* atom = AtomFind(name);
+  if (atom == nullptr || data == nullptr) return false;
+  for (const TemplateField& f : tmpl.fields) {
+    if (f.name != atom || (f.type != FIELD_TYPE_FLOAT && f.type != FIELD_TYPE_DWORD)) continue;
+    std::memcpy(out, static_cast<const unsigned char*>(data) + f.offset, sizeof *out);
+    return true;
+  }
+  return false;
 }
 
 namespace {

@@ -232,6 +232,18 @@ TEST_F(FakeKindTest, TemplateAndDataApplyEveryFieldThenComplete) {
   EXPECT_EQ(ObjectComplete(&ctx_, plain), 1);
   EXPECT_EQ(V_ObjectSetValue(&ctx_, plain, tmpl.get(), &proto), 1);
   EXPECT_EQ(plain->keys.back(), (std::pair<std::string, intptr_t>("x", 10)));
+  // A dword field holding float bits reads the same; a byte field does not count.
+  struct {
+    uint32_t bits;
+    uint8_t b;
+  } raw{one_bits, 1};
+  TemplatePtr as_dword(TemplateNew(reinterpret_cast<uintptr_t>(&raw)));
+  ASSERT_EQ(ObjectAddField(&ctx_, as_dword.get(), "x", "dword", &raw.bits, 1), 1);
+  ASSERT_EQ(ObjectAddField(&ctx_, as_dword.get(), "y", "byte", &raw.b, 1), 1);
+  float got = 0;
+  EXPECT_TRUE(TemplateFieldFloat(*as_dword, "X", &raw, &got));
+  EXPECT_EQ(got, 1.0f);
+  EXPECT_FALSE(TemplateFieldFloat(*as_dword, "y", &raw, &got));
 
   refuse_ = true;
   EXPECT_EQ(ObjectCreate(&ctx_, "effect", "sig3", tmpl.get(), &proto), nullptr);
