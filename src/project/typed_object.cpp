@@ -118,8 +118,13 @@ void* CreateObject(HostCallContext* ctx, const char* kind, const char* name, voi
   if (object == nullptr || initial == nullptr || data == nullptr || !handler->set_value ||
       !handler->complete)
     return object;
-  for (const TemplateField& f : initial->fields)
-    handler->set_value(ctx, object, f.spelling.c_str(), TemplateFieldValue(f, data), 0);
+  try {
+    for (const TemplateField& f : initial->fields)
+      handler->set_value(ctx, object, f.spelling.c_str(), TemplateFieldValue(f, data), 0);
+  } catch (...) {
+    if (handler->discard) handler->discard(object);  // nothing half made is left behind
+    throw;
+  }
   return handler->complete(ctx, object) != 0 ? object : nullptr;
 }
 

@@ -184,6 +184,9 @@ class FakeKindTest : public ObjectTest {
         static_cast<FakeRecord*>(o)->keys.emplace_back("x", static_cast<intptr_t>(x * 10));
       return 1;
     };
+    h.discard = [this](void* o) {
+      std::erase_if(records_, [&](const auto& r) { return r.get() == o; });
+    };
     ObjectKindRegister(std::move(h));
   }
   void TearDown() override {
@@ -253,6 +256,15 @@ TEST_F(FakeKindTest, FailuresInsideAHandlerBecomeReportedTexts) {
   void* rec = ObjectCreate(&ctx_, "effect", "s", nullptr, nullptr);
   EXPECT_EQ(ObjectSetValue(&ctx_, rec, "Boom", 1, 0), 0);
   EXPECT_EQ(Error(), "Memory allocation fails");
+  // A failure while a template's values are applied discards the new object.
+  struct {
+    int32_t boom;
+  } proto{1};
+  TemplatePtr tmpl(TemplateNew(reinterpret_cast<uintptr_t>(&proto)));
+  ASSERT_EQ(ObjectAddField(&ctx_, tmpl.get(), "Boom", "long", &proto.boom, 1), 1);
+  EXPECT_EQ(ObjectCreate(&ctx_, "effect", "s2", tmpl.get(), &proto), nullptr);
+  EXPECT_EQ(Error(), "Memory allocation fails");
+  EXPECT_EQ(records_.size(), 1u);
   ObjectOperationRegister("FakeThrow",
                           [](HostCallContext*, void*, int32_t, void*) -> intptr_t { throw 1; });
   EXPECT_EQ(ObjectOperation(&ctx_, rec, "FakeThrow", nullptr), 0);
