@@ -230,6 +230,7 @@ Clip* ClipMove(Clip* clip, Track* dst, float start, float end, bool copy) {
   } else {
     dst->last_clip = moving;
   }
+  internal::ClipsChanged(dst);
   SpanChanged(moving, dst, s, e);
   SetChangeFlags(kChangedTracks);
   platform::DebugLog("move_clip: exit");

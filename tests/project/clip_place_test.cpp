@@ -222,3 +222,40 @@ TEST_F(ProjectTest, ASuperClipCannotEnterItsOwnSubProject) {
 
 }  // namespace
 }  // namespace lumetra::project::testing
+
+namespace lumetra::project::testing {
+namespace {
+
+// The lookup table must follow every change of the list: compare with a walk.
+TEST_F(ProjectTest, FindAtFollowsPlacesMovesAndFrees) {
+  platform::SetUi(std::make_unique<platform::HeadlessUiHost>());
+  Track* t = AddTrack();
+  Track* other = AddTrack();
+  auto check = [&] {
+    for (float time = 0; time < 40; time += 0.25f) {
+      Clip* walk = nullptr;
+      for (Clip* c = t->first_clip; c != nullptr; c = c->next) {
+        if (c->start <= time && time < c->end) walk = c;
+      }
+      ASSERT_EQ(ClipFindAt(t, time), walk) << time;
+    }
+  };
+  for (int i = 0; i < 10; ++i) ASSERT_NE(AddClip(t, 2.0f * i, 2.0f * i + 1), nullptr);
+  check();
+  ASSERT_NE(AddClip(t, 30, 31), nullptr);  // appended while the table is current
+  check();
+  ASSERT_NE(AddClip(t, 1, 2), nullptr);  // inserted in the middle
+  check();
+  ASSERT_NE(ClipMove(t->first_clip->next->next, t, 25, 26, false), nullptr);
+  check();
+  ASSERT_NE(ClipMove(t->last_clip, other, 0, 1, false), nullptr);
+  check();
+  ClipFree(t->first_clip);
+  check();
+  Clip* moved = other->first_clip;
+  ASSERT_NE(ClipMove(moved, t, 35, 36, true), nullptr);
+  check();
+}
+
+}  // namespace
+}  // namespace lumetra::project::testing
