@@ -1,6 +1,8 @@
 // Track numbering, input resolution, cycles, copies, merges, freeing and the current project.
 #include <cstring>
 
+#include "platform/memory_log.h"
+#include "platform/ui_host.h"
 #include "project/change_flags.h"
 #include "project/clip_move.h"
 #include "project_fixture.h"
@@ -333,6 +335,54 @@ TEST_F(ProjectTest, NewProjectDefaultsAreClampedIntoRange) {
   EXPECT_EQ(p->settings.detail, 100);
   EXPECT_EQ(p->settings.time_base, 1);
   EXPECT_EQ(p->settings.bytes_per_sample, 4);
+}
+
+}  // namespace
+}  // namespace lumetra::project::testing
+
+namespace lumetra::project::testing {
+namespace {
+
+TEST_F(ProjectTest, AMoveToAnotherProjectTakesTheSubProjectAlong) {
+  Track* home = AddTrack();        // 1
+  Track* background = AddTrack();  // 2
+  Clip* super = AddClip(home, 0, 10, SuperClipProcess());
+  Track* sub = TrackCreate(project_);  // 3
+  ASSERT_TRUE(SubProjectAppend(super, sub));
+  Clip* inner = AddClip(sub, 1, 2);
+  ASSERT_TRUE(ClipSetInput(inner, 1, background));  // track 2 of the old project
+
+  Project* other = ProjectCreate();
+  ProjectSetDefaults(other);
+  Track* dst = AddTrack(other);  // 1
+  AddTrack(other);               // 2
+  AddTrack(other);               // 3: the sub-project track must move up
+  ASSERT_EQ(ClipMove(super, dst, 0, 10, false), super);
+  EXPECT_EQ(sub->project, other);
+  EXPECT_EQ(sub->number, 4);
+  EXPECT_EQ(ProjectFindTrack(other, 4), sub);
+  EXPECT_EQ(ProjectFindTrack(project_, 3), nullptr);
+  EXPECT_EQ(inner->inputs[1], ProjectFindTrack(other, 2));  // followed by number
+  ProjectFree(project_);  // nothing of the moved clip may go with it
+  project_ = nullptr;
+  EXPECT_EQ(dst->first_clip, super);
+  EXPECT_EQ(sub->first_clip, inner);
+  EXPECT_EQ(ClipResolveInput(inner, 1)->project, other);
+}
+
+TEST_F(ProjectTest, AFailedGeometryCopyIsReportedAndMarksTheCopy) {
+  int not_geometry = 0;
+  project_->first_geometry = reinterpret_cast<geometry::Geometry*>(&not_geometry);
+  AddTrack();
+  auto host = std::make_unique<platform::HeadlessUiHost>();
+  platform::SetUi(std::move(host));
+  Hooks().geometry_copy_list = [](const Project*, Project*) { return false; };
+  Project* copy = ProjectCopy(project_);
+  project_->first_geometry = nullptr;
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->status, 0);
+  EXPECT_NE(copy->first_track, nullptr);
+  EXPECT_NE(platform::LogText().find("ProjectCopy error: geometry"), std::string::npos);
 }
 
 }  // namespace
