@@ -263,8 +263,12 @@ TEST_F(ProjectTest, FreeingAnEditCopyClearsItsOwner) {
   c->backup_copy->edited_clip = c;
   ClipFree(c->edit_copy);
   EXPECT_EQ(c->edit_copy, nullptr);
+  platform::SetUi(std::make_unique<platform::HeadlessUiHost>());
+  Hooks().destroy_edit_window = [](uintptr_t) { return false; };
+  c->edit_window = 1;
   ClipFree(c);  // frees the backup too
   EXPECT_EQ(a->first_clip, nullptr);
+  EXPECT_NE(platform::LogText().find("Can't destroy clip edit window"), std::string::npos);
 }
 
 TEST_F(ProjectTest, FreeingALinkedClipUnlinksIt) {
