@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 #include "geometry/geo_internal.h"
 #include "geometry/geo_ops.h"
 

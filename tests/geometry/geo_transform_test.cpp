@@ -1,6 +1,5 @@
 // World transform, scale inheritance, linking and unlinking.
 #include "geo_fixture.h"
-#include "geometry/geo_anim_pending.h"
 
 namespace lumetra::geometry::test {
 namespace {
