@@ -35,10 +35,10 @@ struct Fixture {
   project::Clip clip;
   int errors = 0;
 
+  std::shared_ptr<script::AreaMemoryPolicy> policy = std::make_shared<script::AreaMemoryPolicy>();
+
   Fixture() {
-    auto policy = std::make_shared<script::AreaMemoryPolicy>();
     policy->AddArea(arena, sizeof arena);
-    script::SetMemoryPolicy(policy);
 
     tmpl.reset(project::TemplateNew(reinterpret_cast<uintptr_t>(&data), "FuzzData"));
     project::Template& t = *tmpl;
@@ -57,9 +57,6 @@ struct Fixture {
     clip.end = 2.0f;
     clip.data = &data;
 
-    script::ScriptRunHooks().report_error = [](project::Clip*, const char* text) {
-      if (std::strcmp(text, "Script error") == 0) ++Get().errors;
-    };
     // Stubs with the shapes of the host functions: they read their arguments through the
     // typed conversions and write only through the policy.
     script::FunctionTable& table = script::ScriptFunctions();
@@ -82,6 +79,15 @@ struct Fixture {
     });
   }
 
+  // Installed for every input: other users of the process may have replaced them.
+  void Install() {
+    script::SetMemoryPolicy(policy);
+    script::ScriptRunHooks() = {};
+    script::ScriptRunHooks().report_error = [](project::Clip*, const char* text) {
+      if (std::strcmp(text, "Script error") == 0) ++Get().errors;
+    };
+  }
+
   static Fixture& Get() {
     static Fixture fixture;
     return fixture;
@@ -92,6 +98,7 @@ struct Fixture {
 
 std::string ScriptFuzzOne(const uint8_t* bytes, std::size_t size) {
   Fixture& fx = Fixture::Get();
+  fx.Install();
   char address[32];
   std::snprintf(address, sizeof address, "0x%" PRIXPTR, reinterpret_cast<uintptr_t>(fx.arena));
   std::string text;
