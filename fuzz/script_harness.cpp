@@ -84,7 +84,9 @@ struct Fixture {
     script::SetMemoryPolicy(policy);
     script::ScriptRunHooks() = {};
     script::ScriptRunHooks().report_error = [](project::Clip*, const char* text) {
-      if (std::strcmp(text, "Script error") == 0) ++Get().errors;
+      // Nested runs (through the Nested stub) report for themselves while the outer run
+      // still holds the lock; count only the outermost run's report.
+      if (std::strcmp(text, "Script error") == 0 && script::ScriptRunDepth() == 0) ++Get().errors;
     };
   }
 

@@ -1,6 +1,7 @@
 // ScriptRun: the script lock, the nesting depth and the work around one run.
 #include "script/script_run.h"
 
+#include <new>
 #include <string>
 
 #include "geometry/geo_ops.h"
@@ -64,11 +65,16 @@ bool RunLocked(project::Clip* clip, const char* text, int depth) {
     ShowMessage(FormatMessage("%ssyntax error.", kPrefix));
   } else {
     // The run's own copy: host functions may write into the caller's buffer.
-    const std::string buffer(text);
-    Interpreter interpreter(std::move(env), buffer);
-    ok = interpreter.Run();
-    geometries = interpreter.GeometriesChanged();
-    tracks = interpreter.TracksChanged();
+    try {
+      const std::string buffer(text);
+      Interpreter interpreter(std::move(env), buffer);
+      ok = interpreter.Run();
+      geometries = interpreter.GeometriesChanged();
+      tracks = interpreter.TracksChanged();
+    } catch (const std::bad_alloc&) {  // strings and variables; nothing may cross to plug-ins
+      ShowMessage(FormatMessage("%sno memory to copy string.", kPrefix));
+      ok = false;
+    }
   }  // stack, variables and the text buffer are freed here
 
   if (geometries) {
