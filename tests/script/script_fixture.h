@@ -26,6 +26,12 @@ class RecordingUi final : public platform::UiHost {
   platform::Answer AskYesNo(std::string_view) override { return platform::Answer::No; }
   platform::Answer AskYesNoCancel(std::string_view) override { return platform::Answer::Cancel; }
   void SetStatus(std::string_view text) override { statuses.emplace_back(text); }
+  std::optional<std::string> FileDialog(const platform::FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  platform::Answer RunDialog(std::string_view, std::string_view) override {
+    return platform::Answer::Cancel;
+  }
   std::vector<std::string> statuses;
 };
 
