@@ -2,10 +2,20 @@
 #include "app/app_hooks.h"
 
 #include "platform/ui_host.h"
+#include "project/typed_object.h"
+#include "render/pic_error.h"
 
 namespace lumetra::app {
 namespace {
 std::unique_ptr<AppHooks> g_hooks;
+}
+
+void AppHooks::InternObjectNames() {
+  project::TypedObjectsInit();
+}
+
+void AppHooks::InitThreadErrorSlot() {
+  render::PicInit();
 }
 
 std::string AppHooks::LoadLibrary(const std::string& path) {

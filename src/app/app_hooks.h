@@ -15,8 +15,10 @@ class AppHooks {
 
   // Start-up, in the order they run.
   virtual void FillHostServices() {}
-  virtual void InternObjectNames() {}
-  virtual void InitThreadErrorSlot() {}
+  // The typed-object names and operations (project module).
+  virtual void InternObjectNames();
+  // The per-thread picture error slot; must run before any other thread starts.
+  virtual void InitThreadErrorSlot();
   virtual void BuildCurveTables() {}
   virtual void CreateDrawingResources() {}
   virtual bool RegisterWindowClasses() { return true; }

@@ -1,4 +1,4 @@
-// The options slot.
+// The options slot; the settings store is installed unless another was set.
 #include "app/options_store.h"
 
 namespace lumetra::app {
@@ -7,7 +7,7 @@ std::unique_ptr<OptionsStore> g_options;
 }
 
 OptionsStore& Options() {
-  if (!g_options) g_options = std::make_unique<DefaultOptionsStore>();
+  if (!g_options) g_options = MakeSettingsOptionsStore();
   return *g_options;
 }
 

@@ -15,12 +15,18 @@
 #include "platform/system_info.h"
 #include "platform/system_paths.h"
 #include "platform/ui_host.h"
+#include "project/project.h"
+#include "project/pseudo_track.h"
+#include "project/render_lock.h"
+#include "project/track.h"
 
 namespace lumetra::app {
 namespace {
 
 using platform::DebugLog;
 using platform::Format;
+
+constexpr float kInitialSegmentEnd = 4.0f;  // seconds
 
 // Home "Temp" when usable, else the per-user temporary directory, else a newly made home
 // "Temp"; empty when none works.
@@ -40,6 +46,36 @@ void SetMachineFacts(AppState& s) {
   uint64_t budget = total > s.memory_reserved ? (total - s.memory_reserved) / 2 : 0;
   s.picture_memory_budget = budget;
   s.preview_memory = budget;
+  MachineFacts facts;
+  facts.home_directory = s.home_directory;
+  facts.system_temp = platform::UserTempDirectory(platform::CurrentTempEnvironment()).value_or("");
+  facts.processors = s.render_threads;
+  facts.physical_memory = total;
+  Options().Reset(facts);
+}
+
+// The initial project: made by the store when it makes one, else here; then its first
+// track and the segments of a fresh time line, and the pseudo tracks its clips may name.
+bool MakeInitialProject() {
+  if (!Store().CreateInitialProject()) return false;
+  project::Project* p = project::CurrentProject();
+  if (p == nullptr) {
+    p = project::ProjectCreate();
+    project::ProjectSetDefaults(p);
+    project::ProjectMakeCurrent(p);
+  }
+  {
+    project::RenderLockGuard lock(project::RenderLock());
+    p->active_start = p->preview_start = 0.0f;
+    p->active_end = p->preview_end = kInitialSegmentEnd;
+    p->view_range[0] = 0;
+    p->view_range[1] = static_cast<int32_t>(kInitialSegmentEnd);
+  }
+  if (p->first_track == nullptr) project::TrackAppend(p, project::TrackCreate(p));
+  for (auto which : {project::PseudoTrack::kPrevious, project::PseudoTrack::kInput0,
+                     project::PseudoTrack::kInput1, project::PseudoTrack::kInput2})
+    project::PseudoTrackGet(which);
+  return p->first_track != nullptr;
 }
 
 void ApplySecondPass(const SecondPass& pass, AppState& s, AppHooks& hooks) {
@@ -138,7 +174,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   hooks.CreatePensAndFonts();
 
   // 13-18: the initial project, threads, windows.
-  if (!Store().CreateInitialProject()) {
+  if (!MakeInitialProject()) {
     platform::ShowError("Can't allocate memory during Lumetra initialization.");
     return kExitStartupFailed;
   }
@@ -189,6 +225,8 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   if (end.idle) {
     std::fprintf(stderr, "%s\n", kIdleEndText);
     platform::LogAppend(kIdleEndText);
+    // Nobody is left to choose Exit: the settings are kept as Exit keeps them.
+    Options().Save(kSectionsOnExit);
     quit_code = 1;
   }
   ExitSequence(hooks);
