@@ -1,13 +1,10 @@
 // The whole program: start-up order, the offline chain, exit statuses, and the built binary.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/exit_status.h"
 #include "app/startup.h"
 #include "app_fixture.h"
-#include "platform/launcher.h"
+#include "binary_runner.h"
 #include "platform/memory_log.h"
 
 using namespace lumetra;
@@ -26,23 +23,6 @@ class AppMainTest : public AppTest {
     return calls_.log.size();
   }
 };
-
-struct Outcome {
-  int status;
-  std::string output;
-};
-
-// Runs the built program with a shell redirect so stdout and stderr are both captured.
-Outcome RunBinary(const std::string& args, const std::string& dir) {
-  std::string out = dir + "/out.txt";
-  std::string command =
-      std::string("cd '") + dir + "' && '" + LUMETRA_BINARY + "' " + args + " >'" + out + "' 2>&1";
-  int status = platform::RunProgram("sh", {"-c", command});
-  std::ifstream in(out);
-  std::stringstream text;
-  text << in.rdbuf();
-  return {status, text.str()};
-}
 
 }  // namespace
 
