@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ui_host.h"
+#include "plugin/lumetra_plugin.h"
 #include "project/change_flags.h"
 #include "project/clip_data.h"
 #include "project/model_internal.h"
@@ -315,8 +316,18 @@ Clip* ClipCreate(HostCallContext* ctx, ProcessRecord* process, float start, floa
   }
   clip->data = ClipDataCreate(process->data_template);
   if (clip->data != nullptr && process->init != nullptr) {
+    // The process reads its clip (span, project) through the context's clip word.
     auto call = Hooks().call_init;
-    int32_t r = call != nullptr ? call(ctx, clip.get()) : process->init(ctx, clip->data);
+    int32_t r;
+    if (call != nullptr) {
+      r = call(ctx, clip.get());
+    } else {
+      HostCallContext own{};
+      if (ctx != nullptr) own = *ctx;
+      own.word[HCC_WORD_CLIP] = reinterpret_cast<uintptr_t>(clip.get());
+      r = process->init(&own, clip->data);
+      if (ctx != nullptr) ctx->word[HCC_WORD_ERROR_TEXT] = own.word[HCC_WORD_ERROR_TEXT];
+    }
     if (r != 1) return nullptr;
   }
   if (ClipPlace(clip.get(), track, start, end) != 1) return nullptr;

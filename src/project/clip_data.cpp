@@ -1,6 +1,7 @@
 // Clip data blocks: create, deep copy and free by template or data descriptor.
 #include "project/clip_data.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -41,10 +42,13 @@ Layout<DescriptorField> LayoutOf(const DataDescriptor* d) {
   return {d->data_size, &d->fields};
 }
 
-template <typename... Args>
-void Log(const char* format, Args... args) {
+// Checked against its literal format at every call, as printf is.
+[[gnu::format(printf, 1, 2)]] void Log(const char* format, ...) {
   char line[256];
-  std::snprintf(line, sizeof line, format, args...);
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
   platform::DebugLog(line);
 }
 

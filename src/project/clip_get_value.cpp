@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "project/atom.h"
+#include "project/model.h"
+#include "project/project.h"
+#include "project/render_lock.h"
 
 namespace lumetra::project {
 namespace {
@@ -125,6 +128,50 @@ int32_t ClipGetValueFrom(const ClipValues& values, const char* key_text, int32_t
   }
   if (values.file) return FileValue(*values.file, key, out);
   return 0;
+}
+
+namespace {
+
+void FillFromProject(const Project& p, ClipValues& v) {
+  v.time_base = p.settings.time_base;
+  v.image_width = p.settings.width;
+  v.image_height = p.settings.height;
+  v.image_aspect = p.settings.pixel_aspect;
+}
+
+void FillFromClip(const Clip& clip, ClipValues& v) {
+  v.has_clip = true;
+  v.clip_from = clip.start;
+  v.clip_to = clip.end;
+  v.clip_inputs = static_cast<int32_t>(clip.inputs.size());
+  // Only while the edit window is open: then the window's working copy is what changes.
+  if (clip.edit_window != 0 && clip.edit_copy != nullptr) v.clip_data = clip.edit_copy->data;
+  v.input_names.reserve(clip.inputs.size());
+  for (const Track* in : clip.inputs) {
+    if (in == nullptr) {
+      v.input_names.emplace_back(std::nullopt);
+    } else {
+      v.input_names.emplace_back(std::string(in->name, strnlen(in->name, sizeof in->name)));
+    }
+  }
+}
+
+}  // namespace
+
+int32_t ClipGetValue(HostCallContext* ctx, const char* key, int32_t index, intptr_t* value,
+                     int32_t* word, float* fvalue, char* text, int32_t text_size) {
+  if (key == nullptr) return 0;
+  ClipValues values;
+  {
+    RenderLockGuard lock(RenderLock());
+    const Clip* clip =
+        ctx != nullptr ? reinterpret_cast<const Clip*>(ctx->word[HCC_WORD_CLIP]) : nullptr;
+    const Project* project =
+        clip != nullptr && clip->track != nullptr ? clip->track->project : CurrentProject();
+    if (project != nullptr) FillFromProject(*project, values);
+    if (clip != nullptr) FillFromClip(*clip, values);
+  }
+  return ClipGetValueFrom(values, key, index, value, word, fvalue, text, text_size);
 }
 
 }  // namespace lumetra::project

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin/lumetra_plugin.h"
+
 namespace lumetra::project {
 
 struct ClipValueVideo {
@@ -62,5 +64,12 @@ inline constexpr int32_t kClipGetValueVersion = 1002;
 // index is the input number for "clip_input_name". 1 when answered, else 0.
 int32_t ClipGetValueFrom(const ClipValues& values, const char* key, int32_t index, intptr_t* value,
                          int32_t* word, float* fvalue, char* text, int32_t text_size);
+
+// The host service: answers from the clip in the context's clip word (its track, project,
+// span, inputs and data), read under the render lock; without a clip, from the current
+// project. Render-call values (the request's time and picture) are not known here: a
+// render call answers through ClipGetValueFrom with the request's values filled in.
+int32_t ClipGetValue(HostCallContext* ctx, const char* key, int32_t index, intptr_t* value,
+                     int32_t* word, float* fvalue, char* text, int32_t text_size);
 
 }  // namespace lumetra::project

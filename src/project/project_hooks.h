@@ -24,7 +24,7 @@ struct ProjectHooks {
   void (*storyboard_rebuild)() = nullptr;
   void (*preview_detail_changed)() = nullptr;
   // Plug-in host: calls process->init with a copy of the context whose clip word is the
-  // clip. Unset: init is called with the caller's context as it is.
+  // clip. Unset: the same, done by the project model itself.
   int32_t (*call_init)(HostCallContext* ctx, Clip* clip) = nullptr;
   // Geometry: frees the project's geometry list.
   void (*geometry_free_list)(Project* project) = nullptr;
