@@ -3,8 +3,12 @@
 
 namespace lumetra::project {
 
-void* ClipDataCreate(const Template*) { return nullptr; }
-void* ClipDataCopy(const Template*, const void*) { return nullptr; }
+void* ClipDataCreate(const Template*) {
+  return nullptr;
+}
+void* ClipDataCopy(const Template*, const void*) {
+  return nullptr;
+}
 void ClipDataFree(const Template*, void*) {}
 
 }  // namespace lumetra::project

@@ -102,7 +102,6 @@ struct FileClip {
   std::optional<std::vector<uint8_t>> data;  // Clip data payload, decoded against a template
   std::optional<std::vector<FileTrack>> sub_tracks;  // a SuperClip's sub-project, list order
   std::array<int32_t, 4> window = {0, 0, 0, 0};
-  bool has_window = false;
   std::optional<FileEditCopy> edit_copy;
   bool operator==(const FileClip&) const;
 };
@@ -174,7 +173,7 @@ struct FileProject {
 inline bool FileClip::operator==(const FileClip& o) const {
   return process_name == o.process_name && process_signature == o.process_signature &&
          span == o.span && icon == o.icon && data == o.data && sub_tracks == o.sub_tracks &&
-         window == o.window && has_window == o.has_window && edit_copy == o.edit_copy;
+         window == o.window && edit_copy == o.edit_copy;
 }
 
 }  // namespace lumetra::project

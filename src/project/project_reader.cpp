@@ -675,10 +675,7 @@ bool Reader::Clip(const Chunk& c, int depth, FileClip& out) {
         ChunkCursor cur(p.payload);
         std::array<int32_t, 4> w;
         for (auto& v : w) cur.I32(v);
-        if (cur.Ok()) {
-          out.window = w;
-          out.has_window = true;
-        }
+        if (cur.Ok()) out.window = w;
         break;
       }
       case kChunkClipEditCopy: {
