@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "project/model.h"
+
 namespace lumetra::project {
 
 // Load statuses, as kept in a loaded project's status field.
@@ -32,12 +34,8 @@ inline constexpr int32_t kFileVersion = 1002;
 inline constexpr int32_t kFileVersionOldScale = 100;
 inline constexpr int32_t kVersionVertexLinks = 920;  // vertex payloads carry two references
 
-inline constexpr uint32_t kClipIconSize = 4320;
-inline constexpr float kTimeLineEnd = 7200.0f;
+inline constexpr uint32_t kClipIconSize = kClipIconBytes;
 inline constexpr uint32_t kGeometryFlagSeconds = 0x8000;
-inline constexpr uint32_t kTrackFlagWindowOpen = 0x80;
-inline constexpr uint32_t kProcessFlagVirtual = 0x4;
-inline constexpr uint32_t kProcessFlagUsed = 0x10;
 
 // Pseudo track references in clip inputs.
 inline constexpr int32_t kTrackRefNone = -1;
