@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "project/chunk_reader.h"
+
 namespace lumetra::project::test {
 
 // Bytes of one chunk or a sequence of fields. Chunks nest by adding a built chunk.
@@ -67,5 +69,29 @@ class CB {
   uint32_t forced_ = 0;
   std::vector<uint8_t> body_;
 };
+
+// Offsets of the length field of every chunk header in a file: the root, and the children
+// of every payload that reads as a clean list of chunks.
+inline void LengthFieldOffsets(ByteSpan bytes, size_t base, std::vector<size_t>& out) {
+  ChunkList list(bytes);
+  Chunk c;
+  std::vector<std::pair<size_t, Chunk>> found;
+  size_t at = 0;
+  while (list.Next(c)) {
+    found.push_back({at, c});
+    at += c.length;
+  }
+  if (list.Fault() != ChunkFault::kNone) return;
+  for (auto& [off, chunk] : found) {
+    out.push_back(base + off + 2);
+    LengthFieldOffsets(chunk.payload, base + off + 6, out);
+  }
+}
+
+inline std::vector<size_t> LengthFieldOffsets(ByteSpan bytes) {
+  std::vector<size_t> out;
+  LengthFieldOffsets(bytes, 0, out);
+  return out;
+}
 
 }  // namespace lumetra::project::test

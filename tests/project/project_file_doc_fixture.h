@@ -44,8 +44,8 @@ inline FileProject RichDoc() {
   d.processes.push_back(p);
 
   // One vector geometry with an empty name and no curves, as the geometry module writes it.
-  d.geometry_list = {0x11, 0xBF, 30, 0, 0, 0, 0x13, 0xBF, 24, 0, 0, 0, 3, 0, 0, 0x80, 0, 0,
-                     0,    0,    0,  0, 0, 0, 0,    0,    0,  0, 0, 0};
+  d.geometry_list = {0x11, 0xBF, 30, 0, 0, 0, 0x13, 0xBF, 24, 0, 0, 0, 3, 0, 0,
+                     0x80, 0,    0,  0, 0, 0, 0,    0,    0,  0, 0, 0, 0, 0, 0};
   FileClip clip;
   clip.process_name = p.name;
   clip.process_signature = p.signature;

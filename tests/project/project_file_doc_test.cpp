@@ -170,10 +170,8 @@ TEST(ProjectFileDoc, VersionOnOldScaleLoaderAndPeekDisagreeAt100) {
 TEST(ProjectFileDoc, OldSpanInFrames) {
   auto clip =
       CB(0xCF06).text(0xCF04, "X").text(0xCF05, "S").add(CB(0xCF07).i32(25).i32(49).u32(1).i32(-9));
-  FileProject d = Read(Root()
-                           .add(CB(0xCF26).i32(25).i32(25))
-                           .add(CB(0xBF01).add(CB(0xBF02).add(clip)))
-                           .build());
+  FileProject d = Read(
+      Root().add(CB(0xCF26).i32(25).i32(25)).add(CB(0xBF01).add(CB(0xBF02).add(clip))).build());
   ASSERT_EQ(d.status, kLoadOk);
   ASSERT_EQ(d.tracks.size(), 1u);
   ASSERT_EQ(d.tracks[0].clips.size(), 1u);
@@ -259,9 +257,8 @@ TEST(ProjectFileDoc, DamagedInnerRecordsAreDropped) {
                    // no span, no signature
                    .add(CB(0xCF06).text(0xCF05, "S"))
                    .add(CB(0xCF06).add(CB(0xCF24).f32(0).f32(1).u32(0)));
-  FileProject d = Read(Root()
-                           .add(CB(0xBF01).add(track).add(CB(0xBF02).add(CB(0xCF17).length(2))))
-                           .build());
+  FileProject d =
+      Read(Root().add(CB(0xBF01).add(track).add(CB(0xBF02).add(CB(0xCF17).length(2)))).build());
   EXPECT_EQ(d.status, kLoadOk);
   ASSERT_EQ(d.tracks.size(), 1u);
   EXPECT_EQ(d.tracks[0].clips.size(), 1u);
