@@ -189,8 +189,15 @@ FileTemplate TemplateToFile(const Template* tmpl) {
   DescriptorPtr d = DescriptorCompile(*tmpl);
   if (!d) return out;
   out.data_size = d->file_data_size;
-  for (const DescriptorField& f : d->fields)
-    out.fields.push_back(FileTemplateField{f.file_offset, f.type, f.count, f.name});
+  // Names as the library spelt them: an atom keeps the first spelling it met, so its text
+  // would make the same project's bytes depend on what was interned before.
+  const bool same = d->fields.size() == tmpl->fields.size();
+  for (size_t i = 0; i < d->fields.size(); ++i) {
+    const DescriptorField& f = d->fields[i];
+    const std::string& name =
+        same && !tmpl->fields[i].spelling.empty() ? tmpl->fields[i].spelling : f.name;
+    out.fields.push_back(FileTemplateField{f.file_offset, f.type, f.count, name});
+  }
   return out;
 }
 
