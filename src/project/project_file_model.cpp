@@ -365,8 +365,10 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
     session.settings = d.settings;
     session.render_preset = d.render_preset;
   }
-  for (const FileProcess& proc : d.processes)
-    if (!ProcessLoadVirtual(proc)) DebugLog("Error in load virtual process. Ignored.");
+  // Each new virtual process goes to the registry's head; taken last to first, they keep
+  // the file's order there, so that saving again writes the same list.
+  for (auto it = d.processes.rbegin(); it != d.processes.rend(); ++it)
+    if (!ProcessLoadVirtual(*it)) DebugLog("Error in load virtual process. Ignored.");
   GeometryByNumber geometry;
   if (mask & kLoadGeometryList) {
     int st = GeometryFromFile(p, d.geometry_list, d.version, d.settings.time_base, geometry);

@@ -126,6 +126,7 @@ TEST_F(ProjectFileModel, UnknownProcessLoadsVirtualWithItsRecordAndIsDroppedWith
   Project* p = Keep(test::BuildRichProject(procs));
   FileProject doc = ProjectToFile(p);
   ProcessRegistryRemove(&procs.blur);
+  ProcessRegistryRemove(&procs.inner);
 
   auto with_record = WriteProjectBytes(doc, 0);
   Project* q = Keep(ProjectLoadBytes(with_record, kLoadMaskLoad));
@@ -140,6 +141,10 @@ TEST_F(ProjectFileModel, UnknownProcessLoadsVirtualWithItsRecordAndIsDroppedWith
   EXPECT_EQ(again.processes[0].signature, "TEST blur");
   EXPECT_EQ(again.processes[0].data_template, doc.processes[0].data_template);
   EXPECT_EQ(again.tracks[0].clips[0].data, doc.tracks[0].clips[0].data);
+  // Virtual processes keep the file's order, so saving again writes the same list.
+  ASSERT_EQ(again.processes.size(), 2u);
+  EXPECT_EQ(again.processes[1].signature, "TEST inner");
+  EXPECT_EQ(again.processes[1].flags, doc.processes[1].flags | kProcessVirtual);
   for (Project* x : owned) ProjectFree(x);
   owned.clear();
   VirtualProcessesClear();
@@ -152,6 +157,7 @@ TEST_F(ProjectFileModel, UnknownProcessLoadsVirtualWithItsRecordAndIsDroppedWith
   ASSERT_NE(r->first_track->first_clip, nullptr);
   EXPECT_TRUE(IsSuperClipProcess(r->first_track->first_clip->process));
   EXPECT_EQ(r->first_track->next->first_clip, nullptr);
+  ProcessRegistryPush(&procs.inner);
   ProcessRegistryPush(&procs.blur);
 }
 
