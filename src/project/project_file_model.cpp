@@ -210,7 +210,7 @@ class Loader {
       const FileTrack& ft = *it;
       Track* t = TrackCreate(p_);
       if (t == nullptr) continue;
-      if (ft.number) TrackClaimNumber(t, *ft.number);
+      if (ft.number) ClaimNumber(t, *ft.number);
       if (ft.name.empty())
         TrackSetDefaultName(t);
       else
@@ -224,11 +224,28 @@ class Loader {
         continue;
       }
       read.push_back(t);
-      for (const FileClip& fc : ft.clips) Clip(fc, t, read);
+      // The writer emits clips in time order, and placing them so is linear. A file with
+      // clips out of order has them placed by start time (earlier starts win overlaps).
+      std::vector<const FileClip*> order;
+      order.reserve(ft.clips.size());
+      for (const FileClip& fc : ft.clips) order.push_back(&fc);
+      auto by_start = [](const FileClip* a, const FileClip* b) {
+        return a->span->start < b->span->start;
+      };
+      if (!std::is_sorted(order.begin(), order.end(), by_start))
+        std::stable_sort(order.begin(), order.end(), by_start);
+      for (const FileClip* fc : order) Clip(*fc, t, read);
     }
   }
 
  private:
+  // The first free number from wanted up. Numbers are never freed while loading, so a
+  // search for the same wanted number goes on where the last one ended.
+  void ClaimNumber(Track* t, int32_t wanted) {
+    auto [it, fresh] = claimed_.try_emplace(wanted, wanted);
+    it->second = TrackClaimNumber(t, it->second);
+  }
+
   Track* Resolve(int32_t r, const std::vector<Track*>& read) {
     const int32_t k = static_cast<int32_t>(read.size()) - 1;  // the clip's own track
     if (r >= k) return nullptr;
@@ -320,6 +337,7 @@ class Loader {
 
   Project* p_;
   const GeometryByNumber& geometry_;
+  std::unordered_map<int32_t, int32_t> claimed_;  // wanted number -> last number given
 };
 
 }  // namespace

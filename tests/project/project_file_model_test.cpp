@@ -190,6 +190,26 @@ TEST_F(ProjectFileModel, InputsNameOnlyTracksWrittenBefore) {
   EXPECT_STREQ(t[1]->name, "Track 8");
 }
 
+// Hostile but well-formed: many tracks with one number, many clips in reverse order.
+// Loading stays linear (a quadratic load would take minutes here).
+TEST_F(ProjectFileModel, ManyTracksOfOneNumberAndClipsOutOfOrder) {
+  const int n = 20000;
+  CB list(0xBF01);
+  for (int i = 0; i < n; ++i) list.add(CB(0xBF02).add(CB(0xCF17).i32(5)));
+  CB track(0xBF02);
+  for (int i = n; i > 0; --i) track.add(InnerClip(float(i) * 0.25f, float(i) * 0.25f + 0.25f, -1));
+  list.add(track);
+  Project* q = Keep(ProjectLoadBytes(CB(0xBF00).add(list).build(), kLoadMaskLoad));
+  ASSERT_EQ(q->status, kLoadOk);
+  auto t = TracksOf(q->first_track);
+  ASSERT_EQ(t.size(), size_t(n) + 1);
+  EXPECT_EQ(t.back()->number, 5);
+  EXPECT_EQ(t[1]->number, 5 + n - 1);
+  int clips = 0;
+  for (Clip* c = t[0]->first_clip; c != nullptr; c = c->next) ++clips;
+  EXPECT_EQ(clips, n);
+}
+
 TEST_F(ProjectFileModel, ClipsThatDoNotFitAreDropped) {
   auto file = CB(0xBF00)
                   .add(CB(0xBF01).add(CB(0xBF02)
