@@ -1,9 +1,10 @@
 // Creating geometries, copying lists of them, and addressing their curves by track.
 #include <algorithm>
+#include <iterator>
 #include <new>
 #include <unordered_map>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 #include "geometry/geo_internal.h"
 #include "geometry/geo_kinds.h"
 #include "geometry/geo_ops.h"
@@ -137,9 +138,10 @@ void GeoRegisterMembers(Geometry* g) {
 }
 
 bool GeoEraseOne(std::vector<Geometry*>& v, const Geometry* value) {
-  auto it = std::find(v.begin(), v.end(), value);
-  if (it == v.end()) return false;
-  v.erase(it);
+  // From the back: the newest entries are the ones most often removed.
+  auto it = std::find(v.rbegin(), v.rend(), value);
+  if (it == v.rend()) return false;
+  v.erase(std::next(it).base());
   return true;
 }
 

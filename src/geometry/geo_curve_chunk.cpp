@@ -1,25 +1,11 @@
 // Curves inside geometry chunks (id 0xBF09, 38-byte keys) and curve value helpers.
 #include <cmath>
-#include <new>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
+#include "anim/keyfloat_chunk.h"
 #include "geometry/geo_internal.h"
 
 namespace lumetra::geometry {
-
-namespace {
-
-constexpr std::size_t kKeyBytes = 38;
-constexpr float kKeyTimeMax = 360000.f;
-
-float Finite(float v) {
-  return std::isfinite(v) ? v : 0.f;
-}
-bool TimeOk(float t) {
-  return std::isfinite(t) && std::fabs(t) <= kKeyTimeMax;
-}
-
-}  // namespace
 
 void GeoCurveValue(const KeyfloatKey* c, float t, float fallback_x, float fallback_y, float* x,
                    float* y) {
@@ -54,55 +40,12 @@ bool GeoReadCurve(ByteReader& r, KeyfloatKey** out, float time_divisor) {
   if (!r.U16(id) || !r.U32(len) || id != kChunkCurve || len < kChunkHeaderSize ||
       !r.Take(len - kChunkHeaderSize, payload))
     return false;
-  if (!(time_divisor >= 1.f) || !std::isfinite(time_divisor)) time_divisor = 1.f;
-  std::size_t count = payload.size() / kKeyBytes;
-  if (count == 0) return true;
-
-  std::vector<KeyfloatKey> keys;
-  try {
-    keys.resize(count);
-  } catch (const std::bad_alloc&) {
-    return false;
+  // The curve module vets the keys (times, NaNs, limits, order) as for every stored curve.
+  if (anim::KeyfloatPayloadRead(payload, out) != anim::kKeyfloatReadOk) return false;
+  if (time_divisor > 1.f && std::isfinite(time_divisor)) {
+    for (KeyfloatKey* k = *out; k != nullptr; k = k->next) k->time /= time_divisor;
+    anim::KeyfloatEdited();
   }
-  ByteReader kr(payload);
-  for (KeyfloatKey& k : keys) {
-    uint8_t components = 1, flags = 0;
-    kr.F32(k.time);
-    for (float* v :
-         {&k.tension, &k.continuity, &k.bias, &k.ease_from, &k.ease_to, &k.x, &k.y, &k.z}) {
-      kr.F32(*v);
-      *v = Finite(*v);
-    }
-    kr.U8(components);
-    kr.U8(flags);
-    k.components = static_cast<int8_t>(components < 1 ? 1 : components > 3 ? 3 : components);
-    k.flags = flags;
-  }
-  // A time out of range takes the previous key's, the next key's for the first, or 0.
-  for (std::size_t i = 0; i < count; ++i) {
-    if (TimeOk(keys[i].time)) continue;
-    if (i > 0)
-      keys[i].time = keys[i - 1].time;
-    else if (count > 1 && TimeOk(keys[1].time))
-      keys[i].time = keys[1].time;
-    else
-      keys[i].time = 0.f;
-  }
-  KeyfloatKey* head = nullptr;
-  KeyfloatKey* tail = nullptr;
-  for (KeyfloatKey& k : keys) {
-    auto* key = new (std::nothrow) KeyfloatKey(k);
-    if (key == nullptr) {
-      anim::KeyfloatFree(head);
-      return false;
-    }
-    key->time /= time_divisor;
-    key->next = nullptr;
-    key->prev = tail;
-    (tail ? tail->next : head) = key;
-    tail = key;
-  }
-  *out = head;
   return true;
 }
 

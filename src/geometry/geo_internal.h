@@ -18,8 +18,8 @@ bool GeoEraseOne(std::vector<Geometry*>& v, const Geometry* value);
 // Curve chunk 0xBF09: 38-byte keys, little-endian.
 void GeoWriteCurve(ByteWriter& w, const KeyfloatKey* first);
 // Reads one curve chunk (header included) from r into *out (null for an empty chunk).
-// Key times are divided by time_divisor; non-finite values are made safe. False when the
-// chunk is damaged or memory runs out (nothing is allocated then).
+// The keys are vetted by the curve module's reader; key times are then divided by
+// time_divisor. False when the chunk is damaged or memory runs out (nothing allocated).
 bool GeoReadCurve(ByteReader& r, KeyfloatKey** out, float time_divisor);
 // Curve value helpers: an empty curve gives the fallback values.
 void GeoCurveValue(const KeyfloatKey* c, float t, float fallback_x, float fallback_y, float* x,

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <new>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 #include "geometry/geo_internal.h"
 #include "geometry/geo_ops.h"
 
@@ -78,7 +78,7 @@ bool VertexLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
   GeoVertexData* v = g->Vertex();
   if (!GeoReadCurve(r, &v->v, 1.f) || !GeoReadCurve(r, &v->w, 1.f)) return false;
   if (ctx.file_version < 920) return true;
-  int32_t a, b;
+  int32_t a = -1, b = -1;
   if (!r.I32(a) || !r.I32(b)) return false;
   Pending(ctx, g, 0, a);
   Pending(ctx, g, 1, b);
@@ -133,7 +133,7 @@ bool ContourLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
   std::size_t count = p.Remaining() / 4;
   c->vertices.assign(count, nullptr);
   for (std::size_t i = 0; i < count; ++i) {
-    int32_t n;
+    int32_t n = -1;
     p.I32(n);
     Pending(ctx, g, static_cast<int>(i), n);
   }
@@ -275,7 +275,7 @@ bool GroupLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
   std::size_t count = p.Remaining() / 4;
   g->Group()->members.assign(count, nullptr);
   for (std::size_t i = 0; i < count; ++i) {
-    int32_t n;
+    int32_t n = -1;
     p.I32(n);
     Pending(ctx, g, static_cast<int>(i), n);
   }
@@ -312,7 +312,7 @@ bool MorphLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
   if (!ReadChunk(r, kChunkMorphPair, payload)) return false;
   ByteReader p(payload);
   GeoMorphPairData* m = g->MorphPair();
-  int32_t a, b;
+  int32_t a = -1, b = -1;
   uint16_t steps;
   float split[8];
   if (!p.U32(m->word) || !p.I32(a) || !p.I32(b) || !p.U16(steps)) return false;

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 #include "geometry/geo_internal.h"
 #include "geometry/geo_ops.h"
 
@@ -181,17 +181,16 @@ GeoLinkResult GeoLink(Geometry* parent, Geometry* child, float time) {
   GeoEvaluate(parent, time);
   if (!Usable(parent->world_scale[0]) || !Usable(parent->world_scale[1]))
     return GeoLinkResult::kZeroScale;
-  try {
-    parent->children.reserve(parent->children.size() + 1);
-  } catch (const std::bad_alloc&) {
-    return GeoLinkResult::kNoMemory;
-  }
   if (child->parent != nullptr) GeoUnlink(child, time);
 
   float w0x, w0y, w1x, w1y;
   GeoWorldPosition(child, time, &w0x, &w0y);
+  try {
+    parent->children.push_back(child);
+  } catch (const std::bad_alloc&) {
+    return GeoLinkResult::kNoMemory;
+  }
   child->parent = parent;
-  parent->children.push_back(child);
   GeoInvalidate(child);
   GeoWorldPosition(child, time, &w1x, &w1y);
   ShiftPositionKeys(child, double{w0x} - w1x, double{w0y} - w1y);

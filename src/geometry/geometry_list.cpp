@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 
 namespace lumetra::geometry {
 
@@ -86,25 +86,19 @@ void GeometryList::TakeAll(GeometryList& other) {
 }
 
 Geometry* GeometryList::FindByName(std::string_view name) const {
-  auto [lo, hi] = names_.equal_range(std::string(name));
-  Geometry* best = nullptr;
-  for (auto it = lo; it != hi; ++it)
-    if (best == nullptr || it->second->seq < best->seq) best = it->second;
-  return best;
+  auto it = names_.find(name);
+  return it == names_.end() ? nullptr : it->second.begin()->second;
 }
 
 void GeometryList::IndexName(Geometry* g) {
-  names_.emplace(g->name, g);
+  names_[g->name].emplace(g->seq, g);
 }
 
 void GeometryList::UnindexName(Geometry* g) {
-  auto [lo, hi] = names_.equal_range(g->name);
-  for (auto it = lo; it != hi; ++it) {
-    if (it->second == g) {
-      names_.erase(it);
-      return;
-    }
-  }
+  auto it = names_.find(g->name);
+  if (it == names_.end()) return;
+  it->second.erase(g->seq);
+  if (it->second.empty()) names_.erase(it);
 }
 
 void GeometryList::Erase(Geometry* g) {

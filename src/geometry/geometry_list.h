@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,7 +55,7 @@ class GeometryList {
 
   // Name index.
   Geometry* FindByName(std::string_view name) const;
-  bool NameTaken(std::string_view name) const { return names_.count(std::string(name)) != 0; }
+  bool NameTaken(std::string_view name) const { return names_.find(name) != names_.end(); }
 
   // Traversal stamp for walks that must visit each geometry once (process-wide, so that
   // geometries moved between lists never meet a stale stamp).
@@ -74,7 +75,12 @@ class GeometryList {
   Geometry* tail_ = nullptr;
   uint64_t seq_ = 0;
   std::unordered_map<const Geometry*, std::unique_ptr<Geometry>> owned_;
-  std::unordered_multimap<std::string, Geometry*> names_;
+  // Name to the geometries bearing it by list order (files may repeat a name).
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, std::map<uint64_t, Geometry*>, NameHash, std::equal_to<>> names_;
   GeoClipHooks* hooks_ = nullptr;
 
   // GeoMakeName's cache: up to ten bases with the next number to try.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/geo_anim_pending.h"
+#include "anim/keyfloat.h"
 #include "geometry/geo_ops.h"
 
 namespace lumetra::geometry::test {
