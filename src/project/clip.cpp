@@ -154,6 +154,7 @@ bool CopyTrackList(const Track* list, Project* project, Clip* owner, TrackMap& m
         track->first_clip = cc;
       }
       track->last_clip = cc;
+      ClipAppended(track, cc);
       if (c->sub_first_track != nullptr) {
         ok = CopyTrackList(c->sub_first_track, project, cc, map, nullptr) && ok;
       }
@@ -232,6 +233,7 @@ void ClipUnlink(Clip* clip) {
     t->last_clip = clip->prev;
   }
   clip->prev = clip->next = nullptr;
+  internal::ClipsChanged(t);
 }
 
 int ClipPlace(Clip* clip, Track* track, float start, float end) {
@@ -248,9 +250,9 @@ int ClipPlace(Clip* clip, Track* track, float start, float end) {
   if (last != nullptr && last->end <= start) {
     after = last;  // the common case of placing in time order
   } else if (first != nullptr && first->start < end) {
-    // The last clip starting at or before the new end, found from the tail.
+    // The last clip starting before the new end, found from the tail.
     Clip* c = last;
-    while (c->start > end) c = c->prev;
+    while (c->start >= end) c = c->prev;
     if (c->end > start) return 0;
     after = c;
   }
@@ -283,6 +285,11 @@ int ClipPlace(Clip* clip, Track* track, float start, float end) {
     after->next = clip;
   } else {
     track->first_clip = clip;
+  }
+  if (clip->next == nullptr) {
+    internal::ClipAppended(track, clip);
+  } else {
+    internal::ClipsChanged(track);
   }
   SetChangeFlags(kChangedTracks);
   return 1;

@@ -65,6 +65,10 @@ struct Track {
   int32_t window_position[4] = {100, 100, 500, 400};
   Clip* owner_clip = nullptr;  // the SuperClip whose sub-project holds this track
   Project* project = nullptr;  // none for the pseudo tracks
+  // The clips in list order for lookups by time, rebuilt on demand after the list changed.
+  // Kept by the clip functions: link clips only through them.
+  mutable std::vector<Clip*> clip_lookup;
+  mutable bool clip_lookup_stale = true;
 };
 
 enum ClipFlag : uint32_t {

@@ -40,4 +40,14 @@ void AdoptSubProject(Clip* super_clip, Project* to);
 
 bool IsSuperClip(const Clip* clip);
 
+// The track's clip list changed: its lookup table must be rebuilt.
+inline void ClipsChanged(Track* track) {
+  track->clip_lookup_stale = true;
+  track->clip_lookup.clear();
+}
+// A clip was appended at the tail: the table grows in place when it is current.
+inline void ClipAppended(Track* track, Clip* clip) {
+  if (!track->clip_lookup_stale) track->clip_lookup.push_back(clip);
+}
+
 }  // namespace lumetra::project::internal

@@ -1,6 +1,7 @@
 // Tracks: numbering, the track lists and the project's track index, lookup and freeing.
 #include "project/track.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,7 @@ void FreeTrackTree(Track* track, TrackSet& freed) {
   TrackUnlink(track);
   Clip* c = track->first_clip;
   track->first_clip = track->last_clip = nullptr;
+  ClipsChanged(track);
   while (c != nullptr) {
     Clip* next = c->next;
     c->prev = c->next = nullptr;
@@ -186,11 +188,19 @@ Track* ProjectFindTrack(const Project* project, int32_t number) {
 Clip* ClipFindAt(const Track* track, float time) {
   if (track == nullptr) return nullptr;
   RenderLockGuard lock(RenderLock());
-  // Clips are sorted by start and never overlap: the first one not ended yet decides.
-  for (Clip* c = track->first_clip; c != nullptr && c->start <= time; c = c->next) {
-    if (time < c->end) return c;
+  if (track->clip_lookup_stale) {
+    track->clip_lookup.clear();
+    for (Clip* c = track->first_clip; c != nullptr; c = c->next) track->clip_lookup.push_back(c);
+    track->clip_lookup_stale = false;
   }
-  return nullptr;
+  // Clips are sorted by start and never overlap: the last one starting at or before the
+  // time covers it or nothing does.
+  const auto& clips = track->clip_lookup;
+  auto it = std::upper_bound(clips.begin(), clips.end(), time,
+                             [](float t, const Clip* c) { return t < c->start; });
+  if (it == clips.begin()) return nullptr;
+  Clip* c = *(it - 1);
+  return time < c->end ? c : nullptr;
 }
 
 void TrackFree(Track* track) {
