@@ -18,25 +18,27 @@ struct Slot {
   uint32_t count;
 };
 
+// A block layout without copying the field list (freeing must not need memory).
+template <typename Field>
 struct Layout {
   uint32_t size = 0;
-  std::vector<Slot> slots;
+  const std::vector<Field>* fields = nullptr;
+
+  std::size_t Count() const { return fields ? fields->size() : 0; }
+  Slot operator[](std::size_t i) const {
+    const Field& f = (*fields)[i];
+    return Slot{f.offset, static_cast<int32_t>(f.type), f.count};
+  }
 };
 
-Layout LayoutOf(const Template* tmpl) {
-  Layout layout;
-  if (tmpl == nullptr) return layout;
-  layout.size = TemplateDataSize(*tmpl);
-  for (const TemplateField& f : tmpl->fields) layout.slots.push_back({f.offset, f.type, f.count});
-  return layout;
+Layout<TemplateField> LayoutOf(const Template* tmpl) {
+  if (tmpl == nullptr) return {};
+  return {TemplateDataSize(*tmpl), &tmpl->fields};
 }
 
-Layout LayoutOf(const DataDescriptor* d) {
-  Layout layout;
-  if (d == nullptr) return layout;
-  layout.size = d->data_size;
-  for (const DescriptorField& f : d->fields) layout.slots.push_back({f.offset, f.type, f.count});
-  return layout;
+Layout<DescriptorField> LayoutOf(const DataDescriptor* d) {
+  if (d == nullptr) return {};
+  return {d->data_size, &d->fields};
 }
 
 template <typename... Args>
@@ -96,7 +98,8 @@ bool CopyElement(int32_t type, const void* from, void** out) {
   }
 }
 
-void FreeBlock(const Layout& layout, void* block) {
+template <typename Field>
+void FreeBlock(const Layout<Field>& layout, void* block) {
   if (block == nullptr) return;
   const std::size_t room = ClipDataAllocSize(block);
   if (room == 0) {
@@ -104,8 +107,8 @@ void FreeBlock(const Layout& layout, void* block) {
     return;
   }
   auto* bytes = static_cast<unsigned char*>(block);
-  for (std::size_t i = 0; i < layout.slots.size(); ++i) {
-    const Slot& s = layout.slots[i];
+  for (std::size_t i = 0; i < layout.Count(); ++i) {
+    const Slot s = layout[i];
     if (!FieldTypeIsPointer(s.type) || !Inside(s, room)) continue;
     for (uint32_t e = 0; e < s.count; ++e) {
       unsigned char* at = bytes + s.offset + uint64_t{e} * sizeof(void*);
@@ -123,7 +126,8 @@ void FreeBlock(const Layout& layout, void* block) {
   ClipDataRelease(block);
 }
 
-void* CopyBlock(const Layout& layout, const void* block) {
+template <typename Field>
+void* CopyBlock(const Layout<Field>& layout, const void* block) {
   if (layout.size == 0 || block == nullptr) return nullptr;
   // A recorded block smaller than its layout is not what the caller says it is.
   const std::size_t room = ClipDataAllocSize(block);
@@ -138,8 +142,8 @@ void* CopyBlock(const Layout& layout, const void* block) {
     return nullptr;
   }
   const auto* from = static_cast<const unsigned char*>(block);
-  for (std::size_t i = 0; i < layout.slots.size(); ++i) {
-    const Slot& s = layout.slots[i];
+  for (std::size_t i = 0; i < layout.Count(); ++i) {
+    const Slot s = layout[i];
     bool ok = Inside(s, layout.size);
     switch (s.type) {
       case FIELD_TYPE_BYTE:
@@ -179,7 +183,8 @@ void* CopyBlock(const Layout& layout, const void* block) {
   return copy;
 }
 
-void* CreateBlock(const Layout& layout) {
+template <typename Field>
+void* CreateBlock(const Layout<Field>& layout) {
   return layout.size == 0 ? nullptr : ClipDataAlloc(layout.size);
 }
 

@@ -34,6 +34,9 @@ struct ObjectKindHandler {
   // ObjectComplete (null: "ObjectComplete: Unsupported object type."). When it answers 0
   // it has disposed of the object.
   std::function<intptr_t(HostCallContext* ctx, void* object)> complete;
+  // Frees an object that ObjectCreate made but could not finish (a failure while applying
+  // the template's values). Null: the object is left to its kind.
+  std::function<void(void* object)> discard;
   // V_ObjectSetValue (null: answers 1, nothing changes).
   std::function<int32_t(HostCallContext* ctx, void* object, const Template& tmpl, const void* data)>
       set_from_template;

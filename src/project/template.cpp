@@ -169,7 +169,7 @@ void DescriptorDeleter::operator()(DataDescriptor* d) const {
 namespace {
 
 DescriptorPtr NewDescriptor() {
-  DescriptorPtr d(new DataDescriptor);
+  DescriptorPtr d(std::make_unique<DataDescriptor>().release());
   LiveObjects& live = Live();
   std::lock_guard lock(live.mutex);
   live.descriptors.insert(d.get());

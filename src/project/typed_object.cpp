@@ -3,6 +3,7 @@
 #include "project/typed_object.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "project/atom.h"
@@ -74,13 +75,32 @@ intptr_t TemplateFieldValue(const TemplateField& field, const void* data) {
 }
 
 bool TemplateFieldFloat(const Template& tmpl, std::string_view name, const void* data, float* out) {
-  const TemplateField* f = TemplateFindField(tmpl, name, FIELD_TYPE_FLOAT);
-  if (f == nullptr || data == nullptr) return false;
-  std::memcpy(out, static_cast<const unsigned char*>(data) + f->offset, sizeof *out);
-  return true;
+  const Atom* atom = AtomFind(name);
+  if (atom == nullptr || data == nullptr) return false;
+  for (const TemplateField& f : tmpl.fields) {
+    if (f.name != atom || (f.type != FIELD_TYPE_FLOAT && f.type != FIELD_TYPE_DWORD)) continue;
+    std::memcpy(out, static_cast<const unsigned char*>(data) + f.offset, sizeof *out);
+    return true;
+  }
+  return false;
 }
 
-void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
+namespace {
+
+// Nothing may escape across the plug-in boundary: a failure inside becomes a reported text.
+template <typename Result, typename Body>
+Result Guarded(HostCallContext* ctx, Body body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    ObjectReportError(ctx, "Memory allocation fails");
+  } catch (...) {
+    ObjectReportError(ctx, "Internal error");
+  }
+  return Result{};
+}
+
+void* CreateObject(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
                    const void* data) {
   if (kind == nullptr) return nullptr;
   if (AtomCompare(kind, "template") == 0) {
@@ -98,25 +118,39 @@ void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, voi
   if (object == nullptr || initial == nullptr || data == nullptr || !handler->set_value ||
       !handler->complete)
     return object;
-  for (const TemplateField& f : initial->fields)
-    handler->set_value(ctx, object, f.spelling.c_str(), TemplateFieldValue(f, data), 0);
+  try {
+    for (const TemplateField& f : initial->fields)
+      handler->set_value(ctx, object, f.spelling.c_str(), TemplateFieldValue(f, data), 0);
+  } catch (...) {
+    if (handler->discard) handler->discard(object);  // nothing half made is left behind
+    throw;
+  }
   return handler->complete(ctx, object) != 0 ? object : nullptr;
+}
+
+}  // namespace
+
+void* ObjectCreate(HostCallContext* ctx, const char* kind, const char* name, void* tmpl,
+                   const void* data) {
+  return Guarded<void*>(ctx, [&] { return CreateObject(ctx, kind, name, tmpl, data); });
 }
 
 int32_t ObjectAddField(HostCallContext* ctx, void* tmpl, const char* field_name,
                        const char* type_name, const void* field_address, int32_t count) {
-  Template* t = LiveTemplate(tmpl);
-  if (t == nullptr) {
-    ObjectReportError(ctx, "No template specified");
-    return 0;
-  }
-  std::string error = TemplateAddField(*t, field_name, type_name,
-                                       reinterpret_cast<uintptr_t>(field_address), count);
-  if (!error.empty()) {
-    ObjectReportError(ctx, error);
-    return 0;
-  }
-  return 1;
+  return Guarded<int32_t>(ctx, [&]() -> int32_t {
+    Template* t = LiveTemplate(tmpl);
+    if (t == nullptr) {
+      ObjectReportError(ctx, "No template specified");
+      return 0;
+    }
+    std::string error = TemplateAddField(*t, field_name, type_name,
+                                         reinterpret_cast<uintptr_t>(field_address), count);
+    if (!error.empty()) {
+      ObjectReportError(ctx, error);
+      return 0;
+    }
+    return 1;
+  });
 }
 
 intptr_t ObjectSetValue(HostCallContext* ctx, void* object, const char* key, intptr_t value,
@@ -131,7 +165,7 @@ intptr_t ObjectSetValue(HostCallContext* ctx, void* object, const char* key, int
   }
   auto handler = ObjectKindFind(ObjectKindOf(object));
   if (handler == nullptr || !handler->set_value) return 0;
-  return handler->set_value(ctx, object, key, value, index);
+  return Guarded<intptr_t>(ctx, [&] { return handler->set_value(ctx, object, key, value, index); });
 }
 
 int32_t V_ObjectSetValue(HostCallContext* ctx, void* object, void* tmpl, const void* data) {
@@ -150,7 +184,7 @@ int32_t V_ObjectSetValue(HostCallContext* ctx, void* object, void* tmpl, const v
   }
   auto handler = ObjectKindFind(ObjectKindOf(object));
   if (handler == nullptr || !handler->set_from_template) return 1;
-  return handler->set_from_template(ctx, object, *t, data);
+  return Guarded<int32_t>(ctx, [&] { return handler->set_from_template(ctx, object, *t, data); });
 }
 
 intptr_t ObjectComplete(HostCallContext* ctx, void* object) {
@@ -163,7 +197,7 @@ intptr_t ObjectComplete(HostCallContext* ctx, void* object) {
     ObjectReportError(ctx, "ObjectComplete: Unsupported object type.");
     return 0;
   }
-  return handler->complete(ctx, object);
+  return Guarded<intptr_t>(ctx, [&] { return handler->complete(ctx, object); });
 }
 
 intptr_t ObjectOperation(HostCallContext* ctx, void* object, const char* operation,
@@ -175,7 +209,8 @@ intptr_t ObjectOperation(HostCallContext* ctx, void* object, const char* operati
   }
   auto handler = ObjectOperationFind(op);
   if (handler == nullptr) return 0;
-  return (*handler)(ctx, object, ObjectKindOf(object), argument);
+  return Guarded<intptr_t>(ctx,
+                           [&] { return (*handler)(ctx, object, ObjectKindOf(object), argument); });
 }
 
 int32_t TemplateGetProperty(void* tmpl, const char* name, int32_t type, void* out,

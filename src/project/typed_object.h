@@ -28,7 +28,8 @@ int32_t TemplateSetProperty(void* tmpl, const char* name, int32_t type, intptr_t
 // The first element of a field in a structure at data, as ObjectSetValue takes it: bytes and
 // words zero-extended, dwords sign-extended, floats as their bit pattern, pointers as is.
 intptr_t TemplateFieldValue(const TemplateField& field, const void* data);
-// A float field's first element (any other type gives false).
+// The first element of the float or dword field of that name, its 4 bytes read as f32
+// (vertex handle values arrive either way); false when there is none.
 bool TemplateFieldFloat(const Template& tmpl, std::string_view name, const void* data, float* out);
 
 }  // namespace lumetra::project

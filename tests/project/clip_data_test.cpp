@@ -129,7 +129,10 @@ TEST_F(ClipDataTest, CopyIsDeepAndOutlivesItsSource) {
 // Reads what the debug log received during a test.
 class DebugLogCapture {
  public:
-  DebugLogCapture() : path_(::testing::TempDir() + "clip_data_log.txt") {
+  // One file per test: ctest runs tests as parallel processes.
+  DebugLogCapture()
+      : path_(::testing::TempDir() + "clip_data_log_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt") {
     std::remove(path_.c_str());
     setenv("LUMETRA_DEBUG_LOG", path_.c_str(), 1);
   }

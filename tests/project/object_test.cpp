@@ -2,7 +2,9 @@
 // operations, template properties.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -13,6 +15,11 @@
 
 namespace lumetra::project {
 namespace {
+
+// Context words hold pointers: sixteen pointer-sized words, numbered as before.
+static_assert(sizeof(HostCallContext) == 16 * sizeof(void*));
+static_assert(offsetof(HostCallContext, word[HCC_WORD_CLIP]) == 6 * sizeof(uintptr_t));
+static_assert(sizeof(intptr_t) == sizeof(void*));
 
 class ObjectTest : public ::testing::Test {
  protected:
@@ -163,6 +170,7 @@ class FakeKindTest : public ObjectTest {
       return false;
     };
     h.set_value = [](HostCallContext*, void* o, const char* key, intptr_t v, int32_t) -> intptr_t {
+      if (std::string_view(key) == "Boom") throw std::bad_alloc();
       static_cast<FakeRecord*>(o)->keys.emplace_back(key, v);
       return 1;
     };
@@ -175,6 +183,9 @@ class FakeKindTest : public ObjectTest {
       if (TemplateFieldFloat(t, "X", data, &x))
         static_cast<FakeRecord*>(o)->keys.emplace_back("x", static_cast<intptr_t>(x * 10));
       return 1;
+    };
+    h.discard = [this](void* o) {
+      std::erase_if(records_, [&](const auto& r) { return r.get() == o; });
     };
     ObjectKindRegister(std::move(h));
   }
@@ -224,9 +235,41 @@ TEST_F(FakeKindTest, TemplateAndDataApplyEveryFieldThenComplete) {
   EXPECT_EQ(ObjectComplete(&ctx_, plain), 1);
   EXPECT_EQ(V_ObjectSetValue(&ctx_, plain, tmpl.get(), &proto), 1);
   EXPECT_EQ(plain->keys.back(), (std::pair<std::string, intptr_t>("x", 10)));
+  // A dword field holding float bits reads the same; a byte field does not count.
+  struct {
+    uint32_t bits;
+    uint8_t b;
+  } raw{one_bits, 1};
+  TemplatePtr as_dword(TemplateNew(reinterpret_cast<uintptr_t>(&raw)));
+  ASSERT_EQ(ObjectAddField(&ctx_, as_dword.get(), "x", "dword", &raw.bits, 1), 1);
+  ASSERT_EQ(ObjectAddField(&ctx_, as_dword.get(), "y", "byte", &raw.b, 1), 1);
+  float got = 0;
+  EXPECT_TRUE(TemplateFieldFloat(*as_dword, "X", &raw, &got));
+  EXPECT_EQ(got, 1.0f);
+  EXPECT_FALSE(TemplateFieldFloat(*as_dword, "y", &raw, &got));
 
   refuse_ = true;
   EXPECT_EQ(ObjectCreate(&ctx_, "effect", "sig3", tmpl.get(), &proto), nullptr);
+}
+
+TEST_F(FakeKindTest, FailuresInsideAHandlerBecomeReportedTexts) {
+  void* rec = ObjectCreate(&ctx_, "effect", "s", nullptr, nullptr);
+  EXPECT_EQ(ObjectSetValue(&ctx_, rec, "Boom", 1, 0), 0);
+  EXPECT_EQ(Error(), "Memory allocation fails");
+  // A failure while a template's values are applied discards the new object.
+  struct {
+    int32_t boom;
+  } proto{1};
+  TemplatePtr tmpl(TemplateNew(reinterpret_cast<uintptr_t>(&proto)));
+  ASSERT_EQ(ObjectAddField(&ctx_, tmpl.get(), "Boom", "long", &proto.boom, 1), 1);
+  EXPECT_EQ(ObjectCreate(&ctx_, "effect", "s2", tmpl.get(), &proto), nullptr);
+  EXPECT_EQ(Error(), "Memory allocation fails");
+  EXPECT_EQ(records_.size(), 1u);
+  ObjectOperationRegister("FakeThrow",
+                          [](HostCallContext*, void*, int32_t, void*) -> intptr_t { throw 1; });
+  EXPECT_EQ(ObjectOperation(&ctx_, rec, "FakeThrow", nullptr), 0);
+  EXPECT_EQ(Error(), "Internal error");
+  ObjectOperationUnregister("FakeThrow");
 }
 
 TEST_F(FakeKindTest, RegisteredOperationsSeeTheKind) {
