@@ -7,36 +7,41 @@
 #include <span>
 #include <string>
 
+#include "platform/byte_io.h"
+
 namespace lumetra::project {
 
 using ByteSpan = std::span<const uint8_t>;
 
-// Little-endian reads from a span; a read past the end fails and leaves the cursor
-// failed, so that a sequence of reads can be checked once at the end.
+// Little-endian reads from a span (platform::ByteReader) whose failure sticks: after a read
+// past the end every later read fails too, so that a sequence of reads is checked once.
 class ChunkCursor {
  public:
-  explicit ChunkCursor(ByteSpan bytes) : bytes_(bytes) {}
+  explicit ChunkCursor(ByteSpan bytes) : in_(bytes) {}
 
-  bool U8(uint8_t& v);
-  bool U16(uint16_t& v);
-  bool U32(uint32_t& v);
-  bool I32(int32_t& v);
-  bool F32(float& v);
+  bool U8(uint8_t& v) { return Keep(in_.U8(v)); }
+  bool U16(uint16_t& v) { return Keep(ok_ && in_.U16(v)); }
+  bool U32(uint32_t& v) { return Keep(ok_ && in_.U32(v)); }
+  bool I32(int32_t& v) { return Keep(ok_ && in_.I32(v)); }
+  bool F32(float& v) { return Keep(ok_ && in_.F32(v)); }
   // The next n bytes as a sub-span; fails when fewer remain.
-  bool Bytes(size_t n, ByteSpan& out);
+  bool Bytes(size_t n, ByteSpan& out) { return Keep(ok_ && in_.Bytes(n, out)); }
+  bool Skip(size_t n) { return Keep(ok_ && in_.Skip(n)); }
   // Text up to its NUL (consumed); fails without a NUL or when longer than max_len.
   bool CString(size_t max_len, std::string& out);
-  bool Skip(size_t n);
 
-  size_t Remaining() const { return bytes_.size() - pos_; }
-  size_t Position() const { return pos_; }
+  size_t Remaining() const { return in_.Remaining(); }
+  size_t Position() const { return in_.Position(); }
   bool Ok() const { return ok_; }
-  ByteSpan Rest() const { return bytes_.subspan(pos_); }
+  ByteSpan Rest() const { return in_.Data().subspan(in_.Position()); }
+  platform::ByteReader& Reader() { return in_; }
 
  private:
-  bool Take(size_t n, const uint8_t*& p);
-  ByteSpan bytes_;
-  size_t pos_ = 0;
+  bool Keep(bool ok) {
+    ok_ = ok_ && ok;
+    return ok_;
+  }
+  platform::ByteReader in_;
   bool ok_ = true;
 };
 

@@ -8,18 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/byte_io.h"
+
 namespace lumetra::project {
 
 class ChunkWriter {
  public:
   explicit ChunkWriter(std::vector<uint8_t>& out) : out_(out) {}
 
-  void U8(uint8_t v) { out_.push_back(v); }
-  void U16(uint16_t v);
-  void U32(uint32_t v);
-  void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-  void F32(float v);
-  void Bytes(std::span<const uint8_t> bytes);
+  void U8(uint8_t v) { out_.U8(v); }
+  void U16(uint16_t v) { out_.U16(v); }
+  void U32(uint32_t v) { out_.U32(v); }
+  void I32(int32_t v) { out_.I32(v); }
+  void F32(float v) { out_.F32(v); }
+  void Bytes(std::span<const uint8_t> bytes) { out_.Bytes(bytes); }
   // Text followed by one NUL byte (no chunk header).
   void CString(std::string_view text);
 
@@ -35,10 +37,11 @@ class ChunkWriter {
 
   // False once a chunk grew beyond what a 32-bit length can hold.
   bool Ok() const { return ok_; }
-  size_t Size() const { return out_.size(); }
+  size_t Size() const { return out_.Size(); }
+  platform::ByteWriter& Writer() { return out_; }
 
  private:
-  std::vector<uint8_t>& out_;
+  platform::ByteWriter out_;
   bool ok_ = true;
 };
 

@@ -13,16 +13,6 @@
 
 namespace lumetra::project {
 
-// One 38-byte key of a Keyframe curve chunk.
-struct FileKey {
-  float time = 0, tension = 0, continuity = 0, bias = 0, ease_from = 0, ease_to = 0;
-  float x = 0, y = 0, z = 0;
-  uint8_t components = 1;
-  uint8_t flags = 0;
-  bool operator==(const FileKey&) const = default;
-};
-using FileCurve = std::vector<FileKey>;  // empty: the null curve
-
 struct FileTemplateField {
   uint32_t offset = 0;
   uint16_t type = 0;

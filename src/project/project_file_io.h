@@ -24,8 +24,8 @@ struct ProjectFileSession {
 ProjectFileSession& FileSession();
 
 struct SaveOptions {
-  uint32_t mask = 0;  // kSaveUndoLabel for snapshots
-  std::string undo_label;                   // empty: "Unknown"
+  uint32_t mask = 0;                         // kSaveUndoLabel for snapshots
+  std::string undo_label;                    // empty: "Unknown"
   std::optional<std::string> snapshot_path;  // snapshots: the project's file path
 };
 

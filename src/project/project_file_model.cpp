@@ -254,10 +254,10 @@ class Loader {
   }
 
   void Inputs(project::Clip* c, const FileSpan& span, const std::vector<Track*>& read) {
-    size_t n = c->process->flags & kProcessVirtual
-                   ? span.inputs.size()
-                   : static_cast<size_t>(std::clamp(c->process->inputs_number, 0,
-                                                    kMaxProcessInputs));
+    size_t n =
+        c->process->flags & kProcessVirtual
+            ? span.inputs.size()
+            : static_cast<size_t>(std::clamp(c->process->inputs_number, 0, kMaxProcessInputs));
     n = std::min<size_t>(n, kMaxProcessInputs);
     c->inputs.assign(n, nullptr);
     for (size_t i = 0; i < n && i < span.inputs.size(); ++i)
@@ -271,14 +271,14 @@ class Loader {
     if (data) return ClipDataDecode(tmpl, *data, geometry_, &c->data);
     DebugLog(Format("Data for '%s' wasn't loaded. Default init.", c->process->name.c_str()));
     if (c->process->flags & kProcessVirtual) {
-      platform::Ui().ErrorBox(Format("'%s'(%s) effect code is not loaded",
-                                     c->process->name.c_str(), c->process->signature.c_str()));
+      platform::Ui().ErrorBox(Format("'%s'(%s) effect code is not loaded", c->process->name.c_str(),
+                                     c->process->signature.c_str()));
       return false;
     }
     c->data = ClipDataCreate(tmpl);
     if (c->data == nullptr) return false;
     auto init = Hooks().call_init;
-    int32_t ok = init != nullptr          ? init(nullptr, c)
+    int32_t ok = init != nullptr               ? init(nullptr, c)
                  : c->process->init != nullptr ? c->process->init(nullptr, c->data)
                                                : 1;
     return ok != 0;

@@ -43,7 +43,9 @@ PIC* VirtualMake(HostCallContext*, void*, float, float, float) {
 
 }  // namespace
 
-ProcessRecord* ProcessRegistryHead() { return Head(); }
+ProcessRecord* ProcessRegistryHead() {
+  return Head();
+}
 
 void ProcessRegistryPush(ProcessRecord* process) {
   process->next = Head();

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "anim/keyfloat.h"
+#include "anim/keyfloat_chunk.h"
 #include "platform/memory_log.h"
 #include "project/chunk_ids.h"
 #include "project/chunk_writer.h"
@@ -28,49 +28,6 @@ class OwnedTemplate final : public NativeTemplate {
  private:
   TemplatePtr t_;
 };
-
-FileCurve CurveToFile(const KeyfloatKey* k) {
-  FileCurve out;
-  for (; k != nullptr; k = k->next) {
-    FileKey f;
-    f.time = k->time;
-    f.tension = k->tension;
-    f.continuity = k->continuity;
-    f.bias = k->bias;
-    f.ease_from = k->ease_from;
-    f.ease_to = k->ease_to;
-    f.x = k->x;
-    f.y = k->y;
-    f.z = k->z;
-    f.components = static_cast<uint8_t>(k->components);
-    f.flags = k->flags;
-    out.push_back(f);
-  }
-  return out;
-}
-
-KeyfloatKey* CurveFromFile(const FileCurve& curve) {
-  KeyfloatKey* head = nullptr;
-  KeyfloatKey* tail = nullptr;
-  for (const FileKey& f : curve) {
-    auto* k = new KeyfloatKey{};
-    k->time = f.time;
-    k->tension = f.tension;
-    k->continuity = f.continuity;
-    k->bias = f.bias;
-    k->ease_from = f.ease_from;
-    k->ease_to = f.ease_to;
-    k->x = f.x;
-    k->y = f.y;
-    k->z = f.z;
-    k->components = static_cast<int8_t>(f.components >= 1 && f.components <= 3 ? f.components : 1);
-    k->flags = f.flags;
-    k->prev = tail;
-    (tail != nullptr ? tail->next : head) = k;
-    tail = k;
-  }
-  return head;
-}
 
 template <typename T>
 T Load(const uint8_t* p) {
@@ -128,9 +85,9 @@ bool DecodeElement(int32_t type, ChunkCursor& cur, uint8_t* slot, const Geometry
       if (!cur.Ok() || ChunkAt(cur.Rest(), c) != ChunkFault::kNone || !cur.Skip(c.length))
         return false;
       if (type == FIELD_TYPE_KEYFLOAT) {
-        FileCurve curve;
-        if (c.id != kChunkCurve || !ReadCurveChunk(c, curve)) return false;
-        Store(slot, CurveFromFile(curve));
+        KeyfloatKey* curve = nullptr;
+        if (c.id != kChunkCurve || anim::KeyfloatPayloadRead(c.payload, &curve) != 1) return false;
+        Store(slot, curve);
       } else if (type == FIELD_TYPE_STRING) {
         if (c.id != kChunkText) return false;
         char* text = c.payload.empty() ? nullptr : ClipDataStringDup(ChunkText(c));
@@ -226,7 +183,7 @@ void ClipDataEncode(const Template* tmpl, const void* block, const GeometryNumbe
           w.U32(Load<uint32_t>(p));
           break;
         case FIELD_TYPE_KEYFLOAT:
-          WriteCurveChunk(w, CurveToFile(Load<const KeyfloatKey*>(p)));
+          anim::KeyfloatChunkWrite(w.Writer(), Load<const KeyfloatKey*>(p));
           break;
         case FIELD_TYPE_GEOMETRY: {
           auto it = numbers.find(Load<const geometry::Geometry*>(p));

@@ -15,13 +15,6 @@ namespace {
 
 using platform::DebugLog;
 
-constexpr size_t kKeySize = 38;
-constexpr float kMaxKeyTime = 360000.0f;
-
-bool ValidKeyTime(float t) {
-  return std::isfinite(t) && std::fabs(t) <= kMaxKeyTime;
-}
-
 int FaultStatus(ChunkFault fault) {
   return fault == ChunkFault::kShortLength ? kLoadBadChunk : kLoadReadError;
 }
@@ -635,31 +628,6 @@ bool Reader::EditCopy(const Chunk& c, FileEditCopy& out) {
 }
 
 }  // namespace
-
-bool ReadCurveChunk(const Chunk& chunk, FileCurve& out) {
-  ChunkCursor cur(chunk.payload);
-  out.clear();
-  out.reserve(cur.Remaining() / kKeySize);
-  while (cur.Remaining() >= kKeySize) {
-    FileKey k;
-    for (float* f :
-         {&k.time, &k.tension, &k.continuity, &k.bias, &k.ease_from, &k.ease_to, &k.x, &k.y, &k.z})
-      cur.F32(*f);
-    cur.U8(k.components);
-    cur.U8(k.flags);
-    out.push_back(k);
-  }
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (ValidKeyTime(out[i].time)) continue;
-    if (i > 0)
-      out[i].time = out[i - 1].time;
-    else if (out.size() > 1 && ValidKeyTime(out[1].time))
-      out[i].time = out[1].time;
-    else
-      out[i].time = 0;
-  }
-  return true;
-}
 
 bool ReadDataTemplate(const Chunk& chunk, FileTemplate& out) {
   ChunkCursor cur(chunk.payload);

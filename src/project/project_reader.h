@@ -19,7 +19,6 @@ struct ReadOptions {
 FileProject ReadProjectBytes(ByteSpan file, const ReadOptions& options);
 
 // Pieces shared with the preset and clipboard files.
-bool ReadCurveChunk(const Chunk& chunk, FileCurve& out);
 bool ReadDataTemplate(const Chunk& chunk, FileTemplate& out);  // 0xCF30 or 0xCF29
 bool ReadRenderPreset(const Chunk& chunk, FilePreset& out);    // 0xCF32 or 0xCF2B
 

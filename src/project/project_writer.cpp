@@ -75,17 +75,6 @@ void WriteTrackList(ChunkWriter& w, const std::vector<FileTrack>& tracks) {
 
 }  // namespace
 
-void WriteCurveChunk(ChunkWriter& w, const FileCurve& curve) {
-  size_t m = w.Open(kChunkCurve);
-  for (const FileKey& k : curve) {
-    for (float f : {k.time, k.tension, k.continuity, k.bias, k.ease_from, k.ease_to, k.x, k.y, k.z})
-      w.F32(f);
-    w.U8(k.components);
-    w.U8(k.flags);
-  }
-  w.Close(m);
-}
-
 void WriteDataTemplate(ChunkWriter& w, const FileTemplate& t) {
   size_t m = w.Open(kChunkDataTemplate);
   w.U32(t.data_size);

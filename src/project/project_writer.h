@@ -13,7 +13,6 @@ namespace lumetra::project {
 std::vector<uint8_t> WriteProjectBytes(const FileProject& doc, uint32_t save_mask);
 
 // Pieces shared with the preset and clipboard files.
-void WriteCurveChunk(ChunkWriter& w, const FileCurve& curve);
 void WriteDataTemplate(ChunkWriter& w, const FileTemplate& tmpl);
 void WriteRenderPreset(ChunkWriter& w, const FilePreset& preset);
 

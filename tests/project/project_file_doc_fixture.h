@@ -5,18 +5,6 @@
 
 namespace lumetra::project::test {
 
-inline FileCurve TwoKeys(float a, float b) {
-  FileKey k1;
-  k1.time = 0;
-  k1.x = a;
-  FileKey k2;
-  k2.time = 2;
-  k2.x = b;
-  k2.tension = 0.5f;
-  k2.flags = 1;
-  return {k1, k2};
-}
-
 inline FileProject RichDoc() {
   FileProject d;
   d.description = "every chunk";
