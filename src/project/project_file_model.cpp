@@ -405,7 +405,9 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
     });
     GeometryResolveOwners(geometry, clips);
   }
-  ProjectBreakInputCycles(p);
+  // No cycle check is needed: a stored input names only a track read before its clip's
+  // own (one later in the same list) or a pseudo track, and "*Previous" and the SuperClip
+  // inputs also lead only to later tracks, so every dependency points down the lists.
   return p;
 }
 
