@@ -32,20 +32,15 @@ enum SaveMask : uint32_t {
 
 inline constexpr int32_t kFileVersion = 1002;
 inline constexpr int32_t kFileVersionOldScale = 100;
-inline constexpr int32_t kVersionVertexLinks = 920;  // vertex payloads carry two references
 
 inline constexpr uint32_t kClipIconSize = kClipIconBytes;
-inline constexpr uint32_t kGeometryFlagSeconds = 0x8000;
 
 // Pseudo track references in clip inputs.
 inline constexpr int32_t kTrackRefNone = -1;
 inline constexpr int32_t kTrackRefPrevious = -9;
-inline constexpr int32_t kTrackRefInput0 = -10;
-inline constexpr int32_t kTrackRefInput2 = -12;
 
 // Bounds on hostile files.
 inline constexpr int kMaxSubProjectDepth = 32;
-inline constexpr uint32_t kMaxGeometryName = 511;
 inline constexpr uint32_t kMaxProcessText = 255;
 inline constexpr uint32_t kMaxTrackName = 61;
 

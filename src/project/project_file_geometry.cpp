@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "geometry/geo_chunk.h"
+#include "geometry/geo_ops.h"
 #include "platform/memory_log.h"
 #include "project/project_file.h"
 #include "project/project_hooks.h"
@@ -33,10 +34,19 @@ void MoveList(Project* from, Project* to) {
   ProjectGeometrySync(to);
 }
 
+bool CopyList(const Project* from, Project* to) {
+  geometry::GeometryList* src = ProjectGeometryFind(from);
+  if (src == nullptr || src->Size() == 0) return true;
+  bool ok = geometry::GeoListCopy(*src, ProjectGeometry(to));
+  ProjectGeometrySync(to);
+  return ok;
+}
+
 void InstallHooks() {
   ProjectHooks& h = Hooks();
   if (h.geometry_free_list == nullptr) h.geometry_free_list = FreeList;
   if (h.geometry_move_list == nullptr) h.geometry_move_list = MoveList;
+  if (h.geometry_copy_list == nullptr) h.geometry_copy_list = CopyList;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "project/project_file_doc.h"
+#include "project/pseudo_track.h"
 
 namespace lumetra::project::test {
 
@@ -53,7 +54,7 @@ inline FileProject RichDoc() {
   FileClip inner = clip;
   inner.edit_copy.reset();
   inner.icon.reset();
-  inner.span = FileSpan{5, 6, {kTrackRefInput0, -1}, 0, 0};
+  inner.span = FileSpan{5, 6, {kInput0TrackNumber, -1}, 0, 0};
   sub.clips.push_back(inner);
   super.sub_tracks = std::vector<FileTrack>{sub};
 
