@@ -45,26 +45,26 @@ void Store(uint8_t* p, T v) {
 bool DecodeElement(int32_t type, ChunkCursor& cur, uint8_t* slot, const GeometryByNumber& geo) {
   switch (type) {
     case FIELD_TYPE_BYTE: {
-      uint8_t v;
+      uint8_t v = 0;
       if (!cur.U8(v)) return false;
       *slot = v;
       return true;
     }
     case FIELD_TYPE_WORD: {
-      uint16_t v;
+      uint16_t v = 0;
       if (!cur.U16(v)) return false;
       Store(slot, v);
       return true;
     }
     case FIELD_TYPE_DWORD:
     case FIELD_TYPE_FLOAT: {
-      uint32_t v;
+      uint32_t v = 0;
       if (!cur.U32(v)) return false;
       Store(slot, v);
       return true;
     }
     case FIELD_TYPE_GEOMETRY: {
-      int32_t n;
+      int32_t n = 0;
       if (!cur.I32(n)) return false;
       geometry::Geometry* g = nullptr;
       if (n >= 0) {

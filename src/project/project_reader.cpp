@@ -33,8 +33,8 @@ bool ReadSpan(const Chunk& c, bool short_form, FileSpan& out) {
   out.inputs.resize(n);
   for (auto& r : out.inputs) cur.I32(r);
   if (short_form) return true;
-  uint16_t mode;
-  uint32_t flags;
+  uint16_t mode = 0;
+  uint32_t flags = 0;
   if (cur.U16(mode)) {
     out.display_mode = mode;
     if (cur.U32(flags)) out.flags = flags;
@@ -44,8 +44,8 @@ bool ReadSpan(const Chunk& c, bool short_form, FileSpan& out) {
 
 bool ReadSpanOld(const Chunk& c, int32_t time_base, FileSpan& out) {
   ChunkCursor cur(c.payload);
-  int32_t first, last;
-  uint32_t n;
+  int32_t first = 0, last = 0;
+  uint32_t n = 0;
   if (!cur.I32(first) || !cur.I32(last) || !cur.U32(n)) return false;
   if (n > cur.Remaining() / 4) return false;
   out.inputs.resize(n);
@@ -221,7 +221,7 @@ void Reader::Root(ByteSpan file) {
 
 int Reader::Version(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t v;
+  int32_t v = 0;
   if (!cur.I32(v)) return kLoadBadChunk;
   doc_.version = v;
   return kLoadOk;
@@ -229,7 +229,7 @@ int Reader::Version(const Chunk& c) {
 
 int Reader::VersionOld(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t v;
+  int32_t v = 0;
   if (!cur.I32(v)) return kLoadBadChunk;
   if (doc_.version == 0) doc_.version = v < 100 ? v * 10 : v;
   return kLoadOk;
@@ -237,7 +237,7 @@ int Reader::VersionOld(const Chunk& c) {
 
 int Reader::TimeSettings(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t base, snap, code;
+  int32_t base = 0, snap = 0, code = 0;
   if (!cur.I32(base)) return kLoadBadChunk;
   base = base < 1 ? 25 : std::min(base, 1000);
   s_.time_base = base;
@@ -256,7 +256,7 @@ int Reader::TimeSettings(const Chunk& c) {
 
 int Reader::FrameSize(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t w, h, detail;
+  int32_t w = 0, h = 0, detail = 0;
   if (c.payload.size() >= 12) {
     cur.I32(w);
     cur.I32(h);
@@ -271,7 +271,7 @@ int Reader::FrameSize(const Chunk& c) {
 
 int Reader::PixelAspect(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  float a;
+  float a = 0;
   if (!cur.F32(a)) return kLoadBadChunk;
   if (a >= 0.01f && a <= 100.0f) s_.pixel_aspect = a;
   return kLoadOk;
@@ -281,7 +281,7 @@ int Reader::Segments(const Chunk& c) {
   ChunkCursor cur(c.payload);
   auto clamp_start = [](float v) { return std::isfinite(v) && v > 0 ? v : 0.0f; };
   auto clamp_end = [](float v) { return std::isnan(v) || v > kTimeLineEnd ? kTimeLineEnd : v; };
-  float a, b;
+  float a = 0, b = 0;
   if (!cur.F32(a) || !cur.F32(b)) return kLoadBadChunk;
   s_.active_start = clamp_start(a);
   s_.active_end = clamp_end(b);
@@ -302,7 +302,7 @@ int Reader::Segments(const Chunk& c) {
 
 int Reader::RenderSwitches(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t v;
+  int32_t v = 0;
   if (!cur.I32(v)) return kLoadOk;
   if (!opt_.fields_switch_given) s_.render_fields = v;
   for (auto& e : s_.render_extra)
@@ -313,7 +313,7 @@ int Reader::RenderSwitches(const Chunk& c) {
 
 int Reader::SoundFormat(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  int32_t rate, ch, bps;
+  int32_t rate = 0, ch = 0, bps = 0;
   if (!cur.I32(rate) || !cur.I32(ch) || !cur.I32(bps)) return kLoadBadChunk;
   if (rate >= 1000) s_.sample_rate = rate;
   if (ch > 0) s_.channels = ch;
@@ -323,8 +323,8 @@ int Reader::SoundFormat(const Chunk& c) {
 
 int Reader::RenderThreads(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  uint16_t present;
-  int32_t n;
+  uint16_t present = 0;
+  int32_t n = 0;
   if (!cur.U16(present)) return kLoadBadChunk;
   if (present == 0) return kLoadOk;
   if (!cur.I32(n)) return kLoadBadChunk;
@@ -334,13 +334,13 @@ int Reader::RenderThreads(const Chunk& c) {
 
 int Reader::ViewOptions(const Chunk& c) {
   ChunkCursor cur(c.payload);
-  float t;
+  float t = 0;
   if (!cur.U32(s_.time_display)) return kLoadBadChunk;
   if (!cur.F32(t)) return kLoadOk;
   if (t >= 0 && t < kTimeLineEnd) s_.current_time = t;
   if (cur.Remaining() >= 5) {
     for (auto& sw : s_.view_switches) {
-      uint8_t b;
+      uint8_t b = 0;
       cur.U8(b);
       sw = b;
     }
@@ -373,8 +373,8 @@ int Reader::RenderChoice(const Chunk& c) {
 int Reader::TrackWindow(const Chunk& c) {
   if (c.payload.size() < 14) return kLoadSettingsFailed;
   ChunkCursor cur(c.payload);
-  float f[3];
-  uint16_t option;
+  float f[3] = {};
+  uint16_t option = 0;
   for (float& v : f) cur.F32(v);
   cur.U16(option);
   auto limit = [](float v, float hi) { return std::isfinite(v) ? std::min(v, hi) : hi; };
@@ -390,7 +390,7 @@ int Reader::TrackWindow(const Chunk& c) {
 int Reader::KeyWindow(const Chunk& c) {
   if (c.payload.size() < 10) return kLoadSettingsFailed;
   ChunkCursor cur(c.payload);
-  uint16_t option;
+  uint16_t option = 0;
   for (float& v : s_.key_window) {
     cur.F32(v);
     v = std::isfinite(v) ? std::min(v, 0.99f) : 0.99f;
@@ -514,7 +514,7 @@ bool Reader::Track(const Chunk& c, int depth, FileTrack& out) {
         break;
       }
       case kChunkTrackNumber: {
-        int32_t n;
+        int32_t n = 0;
         if (cur.I32(n)) out.number = n;
         break;
       }
@@ -590,7 +590,7 @@ bool Reader::Clip(const Chunk& c, int depth, FileClip& out) {
       }
       case kChunkClipWindow: {
         ChunkCursor cur(p.payload);
-        std::array<int32_t, 4> w;
+        std::array<int32_t, 4> w{};
         for (auto& v : w) cur.I32(v);
         if (cur.Ok()) out.window = w;
         break;
@@ -631,7 +631,7 @@ bool Reader::EditCopy(const Chunk& c, FileEditCopy& out) {
 
 bool ReadDataTemplate(const Chunk& chunk, FileTemplate& out) {
   ChunkCursor cur(chunk.payload);
-  uint32_t count;
+  uint32_t count = 0;
   out.fields.clear();
   if (!cur.U32(out.data_size) || !cur.U32(count)) return false;
   const bool old = chunk.id == kChunkDataTemplateOld;
@@ -711,7 +711,7 @@ int32_t PeekVersion(ByteSpan file) {
   int32_t version = 0;
   bool ok = PeekChildren(file, [&](const Chunk& c, bool) {
     ChunkCursor cur(c.payload);
-    int32_t v;
+    int32_t v = 0;
     if (c.id == kChunkVersion && cur.I32(v)) {
       version = v;
       return false;
