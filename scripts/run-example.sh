@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETRA_TESTS=OFF \
       -DLUMETRA_BENCH=OFF >/dev/null
-cmake --build build/release --target lumetra
+cmake --build build/release --target lumetra >&2
 if [ "$#" -eq 0 ]; then
   set -- --info examples/demo.ZTP
 fi
