@@ -11,6 +11,7 @@ enum ExitStatus : int {
   kExitOfflineLoadFailed = 5,    // "/R": the project did not load; nothing was rendered
   kExitOfflineRenderFailed = 6,  // "/R": the project loaded but the render failed
   kExitUndoStoreFailed = 7,      // the start-up lock for the undo store could not be taken
+  kExitSaveFailed = 8,           // "--save-as": the project loaded but could not be saved
 };
 
 }  // namespace lumetra::app

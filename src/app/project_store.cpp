@@ -1,6 +1,8 @@
 // The store slot and the stand-in store that reports project files as unavailable.
 #include "app/project_store.h"
 
+#include "app/project_store_file.h"
+
 namespace lumetra::app {
 namespace {
 constexpr const char* kUnsupported = "Project files are not supported yet.";
@@ -18,7 +20,7 @@ SaveResult UnavailableProjectStore::Save(const std::string&) {
 }
 
 ProjectStore& Store() {
-  if (!g_store) g_store = std::make_unique<UnavailableProjectStore>();
+  if (!g_store) g_store = MakeFileProjectStore();
   return *g_store;
 }
 

@@ -129,9 +129,9 @@ TEST_F(AppMainTest, BuiltProgramExitStatuses) {
   EXPECT_NE(missing.output.find("Could not load project file:\n/home/a.ZTP"), std::string::npos);
 
   std::string project = MakeFile("job.ZTP");
-  Outcome unsupported = RunBinary("/R '" + project + "'", d);
-  EXPECT_EQ(unsupported.status, kExitOfflineLoadFailed);
-  EXPECT_NE(unsupported.output.find("Project files are not supported yet."), std::string::npos);
+  Outcome damaged = RunBinary("/R '" + project + "'", d);
+  EXPECT_EQ(damaged.status, kExitOfflineLoadFailed);
+  EXPECT_NE(damaged.output.find("Project file load error:\n" + project), std::string::npos);
 
   EXPECT_EQ(RunBinary("--x", d).status, kExitCommandLine);
   Outcome version = RunBinary("--version", d);

@@ -1,0 +1,58 @@
+// The headless project file tools: the JSON description of the shipped example, and
+// --save-as through the Save flow.
+#include "app/project_info_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/app_state.h"
+#include "app/exit_status.h"
+#include "project/project.h"
+#include "project/project_file_io.h"
+#include "project/project_file_processes.h"
+
+namespace lumetra::app {
+namespace {
+
+std::string Example() {
+  const char* dir = std::getenv("LUMETRA_SOURCE_DIR");
+  return std::string(dir != nullptr ? dir : ".") + "/examples/demo.ZTP";
+}
+
+TEST(ProjectInfoJson, DescribesTheExample) {
+  project::ProjectPtr p(project::ProjectLoadFile(Example(), project::kLoadMaskLoad));
+  ASSERT_NE(p, nullptr);
+  ASSERT_EQ(p->status, project::kLoadOk);
+  std::string json = ProjectInfoJson(p.get());
+  for (const char* part :
+       {"\"tracks\":[{\"number\":1,\"name\":\"Soft title\"",
+        "\"signature\":\"Blur 1.0 ZOLT Standard\"", "\"inputs\":[\"*Previous\"]",
+        "\"kind\":\"contour\"", "\"vertices\":[\"Corner1\",\"Corner2\",\"Corner3\",\"Corner4\"]",
+        "\"Geo\":\"Square\"", "\"time_base\":25"})
+    EXPECT_NE(json.find(part), std::string::npos) << part;
+  p.reset();
+  project::VirtualProcessesClear();
+}
+
+TEST(ProjectInfoJson, ToolArguments) {
+  EXPECT_EQ(RunProjectFileTool({"--info"}), kExitCommandLine);
+  EXPECT_EQ(RunProjectFileTool({"a.ZTP"}), std::nullopt);
+  EXPECT_EQ(RunProjectFileTool({"--info", "/nonexistent/a.ZTP"}), kExitOfflineLoadFailed);
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / "lumetra_info_test";
+  fs::create_directories(dir);
+  std::string out = (dir / "copy.ZTP").string();
+  EXPECT_EQ(RunProjectFileTool({"--save-as", out, Example()}), kExitOk);
+  project::ProjectPtr q(project::ProjectLoadFile(out, project::kLoadMaskLoad));
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(q->status, project::kLoadOk);
+  EXPECT_EQ(State().current_file, out);
+  q.reset();
+  fs::remove_all(dir);
+  project::VirtualProcessesClear();
+}
+
+}  // namespace
+}  // namespace lumetra::app
