@@ -1,10 +1,16 @@
-// Process entry of the lumetra program.
-#include <cstdio>
+// Process entry of the lumetra program: installs the headless host and runs the application.
+#include <memory>
+#include <string>
+#include <vector>
 
-#include "platform/memory_log.h"
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "platform/ui_host.h"
 
-int main(int, char**) {
-  lumetra::platform::LogStart();
-  std::fputs("Fluxtar is starting up...\n", stderr);
-  return 0;
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.
+  bool offline = lumetra::app::ReadFirstPass(args).offline;
+  lumetra::platform::SetUi(std::make_unique<lumetra::platform::HeadlessUiHost>(offline));
+  return lumetra::app::AppMain(args);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 
 namespace lumetra::platform {
@@ -23,8 +24,12 @@ void Show(std::string_view kind, std::string_view text) {
 
 HeadlessUiHost::HeadlessUiHost(bool offline) : offline_(offline) {}
 
-void HeadlessUiHost::ErrorBox(std::string_view text) { Show("error", text); }
-void HeadlessUiHost::InfoBox(std::string_view text) { Show("info", text); }
+void HeadlessUiHost::ErrorBox(std::string_view text) {
+  Show("error", text);
+}
+void HeadlessUiHost::InfoBox(std::string_view text) {
+  Show("info", text);
+}
 
 Answer HeadlessUiHost::AskYesNo(std::string_view text) {
   Show("question", text);
@@ -43,6 +48,19 @@ void HeadlessUiHost::SetStatus(std::string_view text) {
   DebugLog(text);
 }
 
+std::optional<std::string> HeadlessUiHost::FileDialog(const FileDialogRequest& request) {
+  Show("file dialog", request.title);
+  if (offline_ || !file_policy_) return std::nullopt;
+  return file_policy_(request);
+}
+
+Answer HeadlessUiHost::RunDialog(std::string_view dialog, std::string_view title) {
+  Show("dialog", title);
+  if (offline_ || !dialog_policy_) return Answer::Cancel;
+  Answer a = dialog_policy_(dialog, title);
+  return a == Answer::Ok || a == Answer::Yes ? Answer::Ok : Answer::Cancel;
+}
+
 UiHost& Ui() {
   std::lock_guard lock(g_ui_mutex);
   if (!g_ui) g_ui = std::make_unique<HeadlessUiHost>();
@@ -53,6 +71,16 @@ std::unique_ptr<UiHost> SetUi(std::unique_ptr<UiHost> host) {
   std::lock_guard lock(g_ui_mutex);
   std::swap(g_ui, host);
   return host;
+}
+
+void ShowError(std::string_view text) {
+  Ui().ErrorBox(ExpandErrorCodes(text));
+}
+void ShowInfo(std::string_view text) {
+  Ui().InfoBox(ExpandErrorCodes(text));
+}
+void Status(std::string_view text) {
+  Ui().SetStatus(ExpandErrorCodes(text));
 }
 
 }  // namespace lumetra::platform

@@ -1,8 +1,9 @@
-// The user-facing services of the desktop: message boxes, the status line and the log.
+// The user-facing services of the desktop: message boxes, file dialogs, the status line, the log.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,16 @@ inline constexpr std::string_view kBoxTitle = "Fluxtar";
 
 enum class Answer { Ok, Yes, No, Cancel };
 
+// What a file dialog shows: the filter is the "name,name,..." list and the patterns the
+// matching "*.ZTP,*.SAV,*.*" list; `initial` is the file name proposed.
+struct FileDialogRequest {
+  std::string title;
+  std::string filter;
+  std::string patterns;
+  std::string initial;
+  bool save = false;
+};
+
 class UiHost {
  public:
   virtual ~UiHost() = default;
@@ -21,16 +32,25 @@ class UiHost {
   virtual Answer AskYesNo(std::string_view text) = 0;
   virtual Answer AskYesNoCancel(std::string_view text) = 0;
   virtual void SetStatus(std::string_view text) = 0;
+  // The chosen path, or nothing when the user cancels.
+  virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
+  // A modal dialog named by its template; Ok or Cancel.
+  virtual Answer RunDialog(std::string_view dialog, std::string_view title) = 0;
 };
 
-// The headless host: texts go to stderr and the in-memory log; questions are answered by
-// a policy. Offline runs ask nothing (the default answer); tests inject their answers.
+// The headless host: texts go to stderr and the in-memory log; questions, file dialogs and
+// dialogs are answered by policies. Offline runs ask nothing (questions get the default
+// answer, file dialogs and dialogs are cancelled); tests inject their answers.
 class HeadlessUiHost final : public UiHost {
  public:
   using Policy = std::function<Answer(std::string_view question, bool with_cancel)>;
+  using FilePolicy = std::function<std::optional<std::string>(const FileDialogRequest&)>;
+  using DialogPolicy = std::function<Answer(std::string_view dialog, std::string_view title)>;
 
   explicit HeadlessUiHost(bool offline = true);
   void SetPolicy(Policy policy) { policy_ = std::move(policy); }
+  void SetFilePolicy(FilePolicy policy) { file_policy_ = std::move(policy); }
+  void SetDialogPolicy(DialogPolicy policy) { dialog_policy_ = std::move(policy); }
   void SetOffline(bool offline) { offline_ = offline; }
   bool Offline() const { return offline_; }
   const std::string& LastStatus() const { return status_; }
@@ -40,10 +60,14 @@ class HeadlessUiHost final : public UiHost {
   Answer AskYesNo(std::string_view text) override;
   Answer AskYesNoCancel(std::string_view text) override;
   void SetStatus(std::string_view text) override;
+  std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  Answer RunDialog(std::string_view dialog, std::string_view title) override;
 
  private:
   bool offline_;
   Policy policy_;
+  FilePolicy file_policy_;
+  DialogPolicy dialog_policy_;
   std::string status_;
 };
 
@@ -51,5 +75,10 @@ class HeadlessUiHost final : public UiHost {
 UiHost& Ui();
 // Installs a host for the rest of the run (or until replaced); returns the previous one.
 std::unique_ptr<UiHost> SetUi(std::unique_ptr<UiHost> host);
+
+// Shorthands over Ui() that first replace every "&e<number>" with that error's text.
+void ShowError(std::string_view text);
+void ShowInfo(std::string_view text);
+void Status(std::string_view text);
 
 }  // namespace lumetra::platform

@@ -39,6 +39,135 @@ typedef struct KeyfloatKey {
 
 /* ---- Host call context and typed objects ------------------------------------------ */
 
+/* Every call from the host into a library, and every host service, carries a context made
+ * by the caller and zeroed before use. A library treats it as opaque and hands it back
+ * unchanged. The word numbers are fixed; each word is pointer-sized. */
+#define HOST_CALL_CONTEXT_WORDS 16
+typedef struct HostCallContext {
+  uintptr_t word[HOST_CALL_CONTEXT_WORDS];
+} HostCallContext;
+
+/* Words in use. */
+#define HCC_WORD_TAG 0            /* 17 in a registration context */
+#define HCC_WORD_KIND 2           /* HCC_KIND_* */
+#define HCC_WORD_ERROR_TEXT 3     /* host-owned copy of the last reported text (char*) */
+#define HCC_WORD_RENDER_REQUEST 4 /* render request, kind 1 */
+#define HCC_WORD_THREAD 5         /* render thread identifier, kind 1 */
+#define HCC_WORD_CLIP 6           /* clip, kinds 2 and 4 */
+#define HCC_WORD_MEDIA_ITEM 10    /* media item, kinds 32, 34, 40 */
+#define HCC_WORD_OUTPUT 11        /* output settings, kind 64 */
+
+/* Kinds of call (word 2). Registration is written as 16; services accept 16 and 17. */
+#define HCC_KIND_RENDER 1
+#define HCC_KIND_EDIT 2
+#define HCC_KIND_CLIP 4
+#define HCC_KIND_REGISTRATION 16
+#define HCC_KIND_REGISTRATION_ALT 17
+#define HCC_KIND_MEDIA_INFO 32
+#define HCC_KIND_MEDIA_THUMBNAIL 34
+#define HCC_KIND_MEDIA_QUERY 40
+#define HCC_KIND_OUTPUT 64
+#define HCC_REGISTRATION_TAG 17 /* word 0 of a registration context */
+
+/* Field type codes of a template. Type names are matched without regard to case:
+ *   "byte" -> 1; "word", "uint16", "short", "int16" -> 2; "dword", "uint32", "long",
+ *   "int32" -> 3; "keyfloat", "anifloat" -> 6; "float" -> 9; "geometry" -> 10;
+ *   "string" -> 11; "ALLOCBUF" -> 14; anything else -> 0 ("Unknown field type specified").
+ * In the clip data block (the library's own C struct):
+ *   byte: uint8_t; word: int16_t/uint16_t; dword: int32_t/uint32_t (never long); float: float;
+ *   keyfloat: KeyfloatKey* (the block owns the curve); geometry: void* (the project owns it);
+ *   string: char* (owned, from the host's allocation service);
+ *   ALLOCBUF: void* to a block whose first uint32_t is its own size in bytes (owned, from
+ *   the host's allocation service).
+ * The four pointer kinds are pointer-sized and must be pointer-aligned; field offsets are
+ * taken from real addresses (offsetof / &proto.field). */
+#define FIELD_TYPE_UNKNOWN 0
+#define FIELD_TYPE_BYTE 1
+#define FIELD_TYPE_WORD 2
+#define FIELD_TYPE_DWORD 3
+#define FIELD_TYPE_KEYFLOAT 6
+#define FIELD_TYPE_FLOAT 9
+#define FIELD_TYPE_GEOMETRY 10
+#define FIELD_TYPE_STRING 11
+#define FIELD_TYPE_ALLOCBUF 14
+
+/* Every object the host hands to a library starts with a 32-bit kind tag. */
+#define OBJECT_KIND_GEOMETRY 10
+#define OBJECT_KIND_TEMPLATE 15
+#define OBJECT_KIND_DATA_DESCRIPTOR 18
+#define OBJECT_KIND_EFFECT 19
+#define OBJECT_KIND_INPUT_FORMAT 20
+#define OBJECT_KIND_OUTPUT_FORMAT 21
+
+/* An object made or owned by the host (template, effect, format, geometry...). Opaque:
+ * the library never reads through it. */
+typedef void* LumetraObject;
+
+/* Typed-object services. All run on the interface thread unless stated; errors are
+ * reported as text on the context (read back with ClipGetErrorText) and the result is 0
+ * or null. No service keeps a pointer to the caller's strings beyond the call unless
+ * stated. */
+
+/* kind: "template", "effect", "InputFormat", "OutputFormat", "vertex", "contour", "shape",
+ * "kfColorControl" (any case). name: template name, effect signature (copied) or format
+ * name. tmpl and data (both or neither): initial values applied by field name, and for
+ * effects and formats the object is registered at once (null when that fails). For
+ * "template", data is the base address of the library's prototype structure.
+ * Result: the new object (host-owned), or null. */
+typedef LumetraObject (*ObjectCreateFn)(HostCallContext* ctx, const char* kind, const char* name,
+                                        LumetraObject tmpl, const void* data);
+
+/* Appends a field to a template: its address inside the prototype structure, the type
+ * name above and an element count (0 is taken as 1; negative refused). Result 1 or 0. */
+typedef int32_t (*ObjectAddFieldFn)(HostCallContext* ctx, LumetraObject tmpl,
+                                    const char* field_name, const char* type_name,
+                                    const void* field_address, int32_t count);
+
+/* Sets a key of an effect or format record. value carries an integer, pointer or handle;
+ * index chooses an input format's extension slot (1 to 15), else 0. Result 1 when taken. */
+typedef intptr_t (*ObjectSetValueFn)(HostCallContext* ctx, LumetraObject object, const char* key,
+                                     intptr_t value, int32_t index);
+
+/* Sets an object's values from a structure described by a template (a vertex's handle
+ * vectors from "vx", "vy", "wx", "wy"); any other object is left unchanged. Result 1/0. */
+typedef int32_t (*V_ObjectSetValueFn)(HostCallContext* ctx, LumetraObject object,
+                                      LumetraObject tmpl, const void* data);
+
+/* Registers an effect or format record built with ObjectCreate. Nonzero when registered. */
+typedef intptr_t (*ObjectCompleteFn)(HostCallContext* ctx, LumetraObject object);
+
+/* Applies a named operation ("delete", "attach", "link", "Optimize",
+ * "NextSelectedGeometry", "NextSelectedContour"; any case) to an object (or none) with an
+ * optional argument object. Result: the found object for the Next* operations, else 1/0. */
+typedef intptr_t (*ObjectOperationFn)(HostCallContext* ctx, LumetraObject object,
+                                      const char* operation, LumetraObject argument);
+
+/* Reads the field of that name and type (FIELD_TYPE_DWORD or FIELD_TYPE_STRING) from the
+ * template's prototype structure: a uint32_t into out (out_size >= 4), or the text cut to
+ * out_size - 1 characters and terminated. Result 1 or 0. */
+typedef int32_t (*TemplateGetPropertyFn)(LumetraObject tmpl, const char* name, int32_t type,
+                                         void* out, int32_t out_size);
+
+/* Writes a uint32_t (type 3, value is the number) or replaces the text (type 11, value is a
+ * const char* copied by the host; the old text is freed when the host allocated it). */
+typedef int32_t (*TemplateSetPropertyFn)(LumetraObject tmpl, const char* name, int32_t type,
+                                         intptr_t value);
+
+/* Clip data blocks by data descriptor: a zeroed block (null for size 0), a deep copy
+ * (curves, strings and buffers duplicated; null on failure) and the release of a block and
+ * everything its fields own. */
+typedef void* (*DataCreateFn)(LumetraObject descriptor);
+typedef void* (*DataCopyFn)(LumetraObject descriptor, const void* block);
+typedef void (*DataFreeFn)(LumetraObject descriptor, void* block);
+
+/* Reads a project or clip value by key (any case). Each out pointer may be null. index is
+ * the input number for "clip_input_name". value: integers, frame numbers and pointers
+ * ("clip_data"); word: a second integer ("rectangle" fills word[0..3]); fvalue: seconds,
+ * aspects; text/text_size: names, cut to text_size - 1. Result 1 when answered. */
+typedef int32_t (*ClipGetValueFn)(HostCallContext* ctx, const char* key, int32_t index,
+                                  intptr_t* value, int32_t* word, float* fvalue, char* text,
+                                  int32_t text_size);
+
 /* ---- Pictures --------------------------------------------------------------------- */
 
 /* A picture: width x height pixels of 4 bytes each, in memory order blue, green, red,

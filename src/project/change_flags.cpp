@@ -8,8 +8,14 @@ namespace {
 std::atomic<uint32_t> g_flags{0};
 }
 
-uint32_t ChangeFlags() { return g_flags.load(); }
-void SetChangeFlags(uint32_t bits) { g_flags.fetch_or(bits); }
-void ClearChangeFlags() { g_flags.store(0); }
+uint32_t ChangeFlags() {
+  return g_flags.load();
+}
+void SetChangeFlags(uint32_t bits) {
+  g_flags.fetch_or(bits);
+}
+void ClearChangeFlags() {
+  g_flags.store(0);
+}
 
 }  // namespace lumetra::project

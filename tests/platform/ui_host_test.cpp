@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 
 using namespace lumetra::platform;
@@ -34,4 +35,36 @@ TEST(MemoryLog, KeepsOnlyTheNewest128KiB) {
   LogAppend("last");
   EXPECT_LE(LogText().size(), kMemoryLogCapacity);
   EXPECT_EQ(LogText().substr(LogText().size() - 5), "last\n");
+}
+
+TEST(HeadlessUiHost, FileDialogsAndDialogsAnswerByPolicy) {
+  FileDialogRequest request;
+  request.title = "Select project file to load";
+  HeadlessUiHost offline(true);
+  offline.SetFilePolicy([](const FileDialogRequest&) { return std::optional<std::string>("/a"); });
+  offline.SetDialogPolicy([](std::string_view, std::string_view) { return Answer::Ok; });
+  EXPECT_FALSE(offline.FileDialog(request));  // offline never picks a file
+  EXPECT_EQ(offline.RunDialog("PROJECTOPTIONSDLG", "New Project Settings"), Answer::Cancel);
+
+  HeadlessUiHost host(false);
+  EXPECT_FALSE(host.FileDialog(request));  // no answer injected: cancel
+  EXPECT_EQ(host.RunDialog("X", "Y"), Answer::Cancel);
+  host.SetFilePolicy([](const FileDialogRequest& r) {
+    return r.save ? std::nullopt : std::optional<std::string>("/home/a.ZTP");
+  });
+  host.SetDialogPolicy([](std::string_view dialog, std::string_view) {
+    return dialog == "PROJECTOPTIONSDLG" ? Answer::Ok : Answer::Cancel;
+  });
+  EXPECT_EQ(host.FileDialog(request), "/home/a.ZTP");
+  request.save = true;
+  EXPECT_FALSE(host.FileDialog(request));
+  EXPECT_EQ(host.RunDialog("PROJECTOPTIONSDLG", "New Project Settings"), Answer::Ok);
+}
+
+TEST(UiShorthands, ExpandErrorCodesBeforeShowing) {
+  auto previous = SetUi(std::make_unique<HeadlessUiHost>(false));
+  Status("Write failed: &e28");
+  auto& host = static_cast<HeadlessUiHost&>(Ui());
+  EXPECT_EQ(host.LastStatus(), std::string("Write failed: ") + SystemErrorText(28));
+  SetUi(std::move(previous));
 }

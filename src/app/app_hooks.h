@@ -1,0 +1,64 @@
+// The steps start-up, the file commands and exit hand to other subsystems. Each default does
+// what a build without that subsystem can honestly do; integration overrides them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace lumetra::app {
+
+enum class RecoveryResult { kNoneFound, kDeclined, kRecovered };
+
+class AppHooks {
+ public:
+  virtual ~AppHooks() = default;
+
+  // Start-up, in the order they run.
+  virtual void FillHostServices() {}
+  virtual void InternObjectNames() {}
+  virtual void InitThreadErrorSlot() {}
+  virtual void BuildCurveTables() {}
+  virtual void CreateDrawingResources() {}
+  virtual bool RegisterWindowClasses() { return true; }
+  virtual void RegisterGeometryKinds() {}
+  virtual void BuildAccelerators() {}
+  virtual void CreatePensAndFonts() {}
+  virtual bool StartWorkThread() { return true; }
+  virtual bool CreateMainWindow(bool /*show*/) { return true; }
+  virtual void CreateStatusWindowAndEvents() {}
+  virtual bool StartServiceThread() { return true; }
+  virtual bool DeclareSuperClip() { return true; }
+  virtual void PrepareFontList() {}
+  // "/L:<path>": empty on success, else the message for the status line.
+  virtual std::string LoadLibrary(const std::string& path);
+  virtual void LoadLibrariesUnder(const std::string& /*directory*/) {}
+  virtual void LoadPresets() {}
+  virtual void RebuildRecentMenu() {}
+  virtual RecoveryResult OfferRecovery() { return RecoveryResult::kNoneFound; }
+  // The plain start of the undo store; 0, or the error number when its lock failed.
+  virtual int StartUndoStore() { return 0; }
+  virtual void ShowStartupDialog() {}
+  virtual void StartRenderThreads(int /*count*/) {}
+
+  // Commands.
+  virtual bool OpenClipboardWindow(const std::string& /*path*/) { return false; }
+  // Sends Exit to every clipboard window; false when one refuses.
+  virtual bool ExitClipboardWindows() { return true; }
+  virtual void ReopenProjectWindows() {}
+  virtual void CloseTrackWindows() {}
+  virtual void RebuildStoryboard() {}
+  virtual void Redraw() {}
+  // Render (with dialog) or Render Last (mode 1 offline, 2 otherwise); 1 on success.
+  virtual int Render(bool with_dialog, int mode);
+  // Commands of later subsystems (undo, dialogs, clipboards, preview): 1 when handled.
+  virtual int OtherCommand(int /*index*/) { return 0; }
+
+  // Exit sequence.
+  virtual void DeleteUndoSnapshots() {}
+  virtual void ReleaseFontList() {}
+};
+
+AppHooks& Hooks();
+std::unique_ptr<AppHooks> SetHooks(std::unique_ptr<AppHooks> hooks);
+
+}  // namespace lumetra::app

@@ -1,0 +1,307 @@
+// File command flows. A save that fails or is cancelled keeps the change flags and stops the
+// command that asked for it; a load that fails changes nothing.
+#include "app/file_commands.h"
+
+#include <optional>
+
+#include "app/app_hooks.h"
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/options_store.h"
+#include "app/project_store.h"
+#include "platform/error_text.h"
+#include "platform/file_ops.h"
+#include "platform/format.h"
+#include "platform/ui_host.h"
+#include "project/change_flags.h"
+
+namespace lumetra::app {
+namespace {
+
+using platform::Answer;
+using platform::Format;
+using platform::Ui;
+
+constexpr const char* kProjectFilter =
+    "%s Project   (*.ZTP),%s Backup file   (*.SAV),All files   (*.*)";
+constexpr const char* kProjectPatterns = "*.ZTP,*.SAV,*.*";
+
+std::string BaseName(const std::string& path) {
+  std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void SetTitleNew() {
+  State().title = Format("@%s", kProductName);
+}
+
+void SetTitleNamed(const std::string& path) {
+  State().title = Format("@%s  -  ", kProductName) + BaseName(path);
+}
+
+std::optional<std::string> AskProjectFile(const char* title) {
+  platform::FileDialogRequest request;
+  request.title = title;
+  request.filter = Format(kProjectFilter, kProductName, kProductName);
+  request.patterns = kProjectPatterns;
+  return Ui().FileDialog(request);
+}
+
+void ReportLoadFailure(const std::string& path, const LoadResult& result) {
+  if (result.status == LoadStatus::kNoRecord) {
+    platform::ShowError(Format("%s\n%s\n\nMemory allocation error\n",
+                               "Could not load project file:", path.c_str()));
+  } else {
+    platform::ShowError(Format("%s\n%s\n\n", "Project file load error:", path.c_str()) +
+                        result.error);
+  }
+  platform::Status("Project was not loaded");
+}
+
+SaveOutcome SaveTo(const std::string& path, bool save_as) {
+  ProjectStore& store = Store();
+  bool exists = platform::FileExists(path);
+  if (exists) {
+    int version = store.ReadFileVersion(path);
+    if (version >= 0 && version < 1000) {
+      std::string q = Format(
+          "Project file you are saving to has early version:\n\n    '%s'\n\nBy overwriting this "
+          "file you probably will make it not loadable\nfor previous versions of %s.\nIf you "
+          "plan to use this file with your previous %s version,\nit is recommended to save "
+          "current project to another file.\n\nDo you want to overwrite this project file ?",
+          path.c_str(), kProductName, kProductName);
+      if (Ui().AskYesNo(q) != Answer::Yes) return SaveOutcome::kCancelled;
+    }
+  }
+  if (exists && Options().BackupOnSave()) {
+    std::string backup = BackupName(path);
+    platform::RemoveFile(backup);
+    if (platform::RenameFile(path, backup) != 0) {
+      std::string q = Format(
+          "Could not rename existing\n'%s'\nto\n'%s'\n while creating .BAK file\n\nContinue "
+          "with Saving over ?",
+          path.c_str(), backup.c_str());
+      if (Ui().AskYesNo(q) != Answer::Yes) return SaveOutcome::kCancelled;
+    }
+  }
+  platform::Status(Format("%s '%s'...", "Saving project", path.c_str()));
+  SaveResult result = store.Save(path);
+  switch (result.status) {
+    case SaveStatus::kCannotCreate:
+      platform::ShowError(
+          Format("Could not create project file:\n%s\n\n%s", path.c_str(), result.error.c_str()));
+      platform::Status("Could not save project");
+      return SaveOutcome::kFailed;
+    case SaveStatus::kWriteFailed:
+      platform::ShowError(
+          Format("%s:\n%s\n\n%s", "Could not save project", path.c_str(), result.error.c_str()));
+      platform::Status("Could not save project");
+      return SaveOutcome::kFailed;
+    case SaveStatus::kSaved:
+      break;
+  }
+  State().current_file = path;
+  SetTitleNamed(path);
+  platform::Status("Project saved successfully");
+  if (save_as) {
+    State().recent_projects.Add(path);
+    Hooks().RebuildRecentMenu();
+  }
+  Options().Save(kSectionsCurrentFiles);
+  project::ClearChangeFlags();
+  return SaveOutcome::kSaved;
+}
+
+}  // namespace
+
+std::string ChangedCategories(uint32_t flags) {
+  static constexpr struct {
+    uint32_t bit;
+    const char* text;
+  } kOrder[] = {{project::kChangedTracks, "Tracks data"},
+                {project::kChangedClipParameters, "Clip(s) parameters"},
+                {project::kChangedGeometries, "Geometries"},
+                {project::kChangedProjectSettings, "Project settings"}};
+  std::string out;
+  for (const auto& entry : kOrder) {
+    if ((flags & entry.bit) != 0) out += Format("\t%s\n", entry.text);
+  }
+  return out;
+}
+
+std::string UnsavedChangesQuestion(QuestionKind kind, uint32_t flags) {
+  std::string list = ChangedCategories(flags);
+  switch (kind) {
+    case QuestionKind::kNew:
+      return Format(
+          "New Project.\nThe following data changed in current project:\n\n%s\nSave "
+          "changes in project before New ?",
+          list.c_str());
+    case QuestionKind::kLoad:
+      return Format(
+          "Load Project.\nThe following data changed in current project:\n\n%s\nSave "
+          "changes in project before Loading another one ?",
+          list.c_str());
+    case QuestionKind::kQuit:
+      break;
+  }
+  return Format(
+      "Quit.\nThe following data changed in current project:\n\n%s\nSave changes in "
+      "project before Quit ?",
+      list.c_str());
+}
+
+bool ConfirmUnsavedChanges(QuestionKind kind) {
+  uint32_t flags = project::ChangeFlags();
+  if (flags == 0) return true;
+  switch (Ui().AskYesNoCancel(UnsavedChangesQuestion(kind, flags))) {
+    case Answer::Yes:
+      return CommandSave() == SaveOutcome::kSaved;
+    case Answer::No:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string BackupName(std::string_view path) {
+  std::size_t sep = path.find_last_of("\\/:");
+  std::size_t dot = path.rfind('.');
+  std::string_view stem = path;
+  if (dot != std::string_view::npos && (sep == std::string_view::npos || dot > sep))
+    stem = path.substr(0, dot);
+  return std::string(stem) + ".BAK";
+}
+
+int CommandNew() {
+  if (!ConfirmUnsavedChanges(QuestionKind::kNew)) return 0;
+  ProjectStore& store = Store();
+  if (!store.BeginNewProject()) {
+    platform::ShowError("Can't allocate memory for the new project.");
+    return 0;
+  }
+  if (Ui().RunDialog("PROJECTOPTIONSDLG", "New Project Settings") != Answer::Ok) {
+    store.DiscardNewProject();
+    return 0;
+  }
+  store.CommitNewProject();
+  store.RemoveProjectPresets();
+  store.RecordUndoStep("New project");
+  project::ClearChangeFlags();
+  State().current_file.clear();
+  SetTitleNew();
+  Hooks().Redraw();
+  return 1;
+}
+
+int CommandLoad() {
+  if (!ConfirmUnsavedChanges(QuestionKind::kLoad)) return 0;
+  std::optional<std::string> path = AskProjectFile("Select project file to load");
+  if (!path) return 0;
+  return OpenProject(*path, false);
+}
+
+int CommandMerge() {
+  std::optional<std::string> path = AskProjectFile("Select project file to merge");
+  if (!path) return 0;
+  return OpenProject(*path, true);
+}
+
+int CommandRecentProject(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= State().recent_projects.Items().size())
+    return 0;
+  if (!ConfirmUnsavedChanges(QuestionKind::kLoad)) return 0;
+  std::optional<std::string> path = State().recent_projects.Select(static_cast<std::size_t>(index));
+  Hooks().RebuildRecentMenu();
+  return OpenProject(*path, false);
+}
+
+int CommandRecentClipboard(int index) {
+  if (index < 0) return 0;
+  std::optional<std::string> path =
+      State().recent_clipboards.Select(static_cast<std::size_t>(index));
+  if (!path) return 0;
+  Hooks().RebuildRecentMenu();
+  return Hooks().OpenClipboardWindow(*path) ? 1 : 0;
+}
+
+int OpenProject(const std::string& path, bool merge) {
+  if (int error = platform::CheckReadable(path); error != 0) {
+    platform::ShowError(Format("%s\n%s\n\n%s", "Could not load project file:", path.c_str(),
+                               platform::SystemErrorText(error).c_str()));
+    return 0;
+  }
+  ProjectStore& store = Store();
+  int version = store.ReadFileVersion(path);
+  if (version > kFileVersion) {
+    std::string q = Format(
+        "Load Project?\n\n%s\n\nThe project has more recent version (%d.%d.%d) than %s "
+        "(%d.%d.%d).\n%s may load this project incorrectly or crush after loading.\n\nLoad "
+        "project anyway?",
+        path.c_str(), version / 1000, (version % 1000) / 10, version % 10, kProductName,
+        kVersionMajor, kVersionMinor, kVersionPatch, kProductName);
+    if (Ui().AskYesNo(q) != Answer::Yes) return 0;
+  }
+  if (merge) {
+    platform::Status(Format("Merging project '%s'...", path.c_str()));
+    LoadResult result = store.Merge(path);
+    if (result.status != LoadStatus::kLoaded) {
+      ReportLoadFailure(path, result);
+      return 0;
+    }
+    Hooks().RebuildStoryboard();
+    platform::Status("Project merged successfully");
+    project::SetChangeFlags(project::kChangedTracks | project::kChangedGeometries);
+    store.RecordUndoStep("Merge project");
+    Hooks().Redraw();
+    return 1;
+  }
+  platform::Status(Format("%s '%s'...", "Loading project", path.c_str()));
+  LoadResult result = store.Load(path, kLoadMaskFull);
+  if (result.status != LoadStatus::kLoaded) {
+    ReportLoadFailure(path, result);
+    return 0;
+  }
+  // Only a successful load replaces the project, so only then do its presets go.
+  store.RemoveProjectPresets();
+  if (!State().offline) Hooks().ReopenProjectWindows();
+  State().current_file = path;
+  SetTitleNamed(path);
+  State().recent_projects.Add(path);
+  Hooks().RebuildRecentMenu();
+  Options().Save(kSectionsCurrentFiles);
+  platform::Status("Project loaded successfully");
+  store.RecordUndoStep("Load project");
+  project::ClearChangeFlags();
+  Hooks().Redraw();
+  return 1;
+}
+
+SaveOutcome CommandSave() {
+  if (State().current_file.empty()) return CommandSaveAs();
+  return SaveTo(State().current_file, false);
+}
+
+SaveOutcome CommandSaveAs() {
+  platform::FileDialogRequest request;
+  request.title = "Select project file to save";
+  request.filter = Format("%s Project   (*.ZTP)", kProductName);
+  request.patterns = "*.ZTP";
+  request.initial = State().current_file;
+  request.save = true;
+  std::optional<std::string> path = Ui().FileDialog(request);
+  if (!path || path->empty()) return SaveOutcome::kCancelled;
+  return SaveTo(*path, true);
+}
+
+int CommandExit() {
+  if (!Hooks().ExitClipboardWindows()) return 0;
+  if (!State().offline && !ConfirmUnsavedChanges(QuestionKind::kQuit)) return 0;
+  project::ClearChangeFlags();
+  Hooks().CloseTrackWindows();
+  Options().Save(kSectionsOnExit);
+  MainQueue().PostQuit(1);
+  return 1;
+}
+
+}  // namespace lumetra::app

@@ -1,0 +1,198 @@
+// Start-up steps in their fixed order, the loop, and the exit sequence with its status.
+#include "app/startup.h"
+
+#include <cstdio>
+
+#include "app/app_hooks.h"
+#include "app/app_state.h"
+#include "app/command_line.h"
+#include "app/exit_status.h"
+#include "app/main_window.h"
+#include "app/options_store.h"
+#include "app/project_store.h"
+#include "platform/format.h"
+#include "platform/memory_log.h"
+#include "platform/system_info.h"
+#include "platform/system_paths.h"
+#include "platform/ui_host.h"
+
+namespace lumetra::app {
+namespace {
+
+using platform::DebugLog;
+using platform::Format;
+
+// Home "Temp" when usable, else the per-user temporary directory, else a newly made home
+// "Temp"; empty when none works.
+std::string ChooseTempDirectory(const std::string& home) {
+  std::string home_temp = home + "Temp";
+  if (platform::IsReadWriteDirectory(home_temp)) return home_temp;
+  if (auto user = platform::UserTempDirectory(platform::CurrentTempEnvironment())) return *user;
+  if (platform::MakeDirectory(home_temp, 0700) && platform::IsReadWriteDirectory(home_temp))
+    return home_temp;
+  return {};
+}
+
+void SetMachineFacts(AppState& s) {
+  s.render_threads = platform::ProcessorCount();
+  s.memory_reserved = 16ull << 20;
+  uint64_t total = platform::PhysicalMemory();
+  uint64_t budget = total > s.memory_reserved ? (total - s.memory_reserved) / 2 : 0;
+  s.picture_memory_budget = budget;
+  s.preview_memory = budget;
+}
+
+void ApplySecondPass(const SecondPass& pass, AppState& s, AppHooks& hooks) {
+  if (!pass.project.empty()) s.startup_project = pass.project;
+  for (const std::string& clipboard : pass.clipboards) {
+    if (hooks.OpenClipboardWindow(clipboard)) s.recent_clipboards.Add(clipboard);
+  }
+  if (pass.fields_override != -1) s.fields_override = pass.fields_override;
+  if (pass.field_order_override != -1) s.field_order_override = pass.field_order_override;
+  if (pass.overwrite_override != -1) s.overwrite_override = pass.overwrite_override;
+  if (pass.clear_recover) s.recover = false;
+  s.library_switch = pass.library_switch;
+  for (const std::string& library : pass.libraries) {
+    std::string message = hooks.LoadLibrary(library);
+    if (!message.empty()) platform::Status(message);
+  }
+}
+
+// Runs after the message loop, whatever ended it.
+void ExitSequence(AppHooks& hooks) {
+  hooks.DeleteUndoSnapshots();
+  hooks.ReleaseFontList();
+  DebugLog("ZOLT -- Exiting...");
+}
+
+int StatusForQuitCode(int quit_code) {
+  const AppState& s = State();
+  if (s.offline_load_failed) return kExitOfflineLoadFailed;
+  if (s.offline_render_failed) return kExitOfflineRenderFailed;
+  return quit_code == 1 ? kExitOk : kExitStartupFailed;
+}
+
+}  // namespace
+
+std::string VersionText() {
+  return Format("lumetra (%s) %d.%d.%d", kProductName, kVersionMajor, kVersionMinor, kVersionPatch);
+}
+
+int AppMain(const std::vector<std::string>& args, const std::string& program_path) {
+  ResetState();
+  AppState& s = State();
+  AppHooks& hooks = Hooks();
+
+  // 1-2: where the program lives, and the temporary directory.
+  platform::ProgramLocation where =
+      platform::SplitProgramPath(program_path.empty() ? platform::ProgramPath() : program_path);
+  s.home_directory = where.home;
+  s.program_name = where.name.empty() ? "lumetra" : where.name;
+  s.help_file = s.home_directory + "Lumetra.hlp";
+  s.preset_file = s.home_directory + "Presets.zp";
+  s.temp_directory = ChooseTempDirectory(s.home_directory);
+  if (s.temp_directory.empty()) {
+    platform::ShowError("Could not set temp directory. Exiting.");
+    return kExitNoTempDirectory;
+  }
+
+  // 3-5: the log, then the first pass.
+  platform::LogStart();
+  FirstPass first = ReadFirstPass(args);
+  if (!first.unknown_options.empty()) {
+    platform::ShowError(
+        Format("Unknown option '%s'. Try '--help'.", first.unknown_options.front().c_str()));
+    return kExitCommandLine;
+  }
+  if (first.version) {
+    std::printf("%s\n", VersionText().c_str());
+    return kExitOk;
+  }
+  if (first.usage) {
+    platform::ShowInfo(UsageText(s.program_name));
+    return kExitOk;
+  }
+  s.offline = first.offline;
+  s.recover = first.recover;
+  s.startup_project = first.project;
+
+  // 6-9: services, tables, locks, window classes, geometry kinds, accelerators.
+  hooks.FillHostServices();
+  hooks.InternObjectNames();
+  hooks.InitThreadErrorSlot();
+  hooks.BuildCurveTables();
+  hooks.CreateDrawingResources();
+  if (!hooks.RegisterWindowClasses()) return kExitStartupFailed;
+  DebugLog("After Logo()...");
+  hooks.RegisterGeometryKinds();
+  DebugLog("InitCommonControls");
+  hooks.BuildAccelerators();
+
+  // 10-12: machine facts, then the settings over them.
+  SetMachineFacts(s);
+  DebugLog("INI_LoadFile");
+  if (Options().Load(kSectionsAll) == -3) {
+    platform::ShowError("Could not set temp directory. Exiting.");
+    return kExitNoTempDirectory;
+  }
+  hooks.CreatePensAndFonts();
+
+  // 13-18: the initial project, threads, windows.
+  if (!Store().CreateInitialProject()) {
+    platform::ShowError("Can't allocate memory during Lumetra initialization.");
+    return kExitStartupFailed;
+  }
+  if (!hooks.StartWorkThread()) platform::ShowInfo("Can't start Work thread");
+  DebugLog("Create MAINwnd");
+  if (!hooks.CreateMainWindow(!s.offline)) return kExitStartupFailed;
+  DebugLog("MAINwnd created");
+  ResetMainQueue();
+  s.title = Format("@%s", kProductName);
+  hooks.CreateStatusWindowAndEvents();
+  if (!hooks.StartServiceThread()) platform::ShowInfo("Can't start Service thread");
+  if (!hooks.DeclareSuperClip()) platform::ShowError("ProcessSuperClipDeclare returns ERROR");
+  hooks.PrepareFontList();
+
+  // 19: the second pass.
+  ApplySecondPass(ReadSecondPass(args), s, hooks);
+
+  // 20-21: libraries and presets.
+  DebugLog("Link libraries...");
+  if (!s.library_switch) hooks.LoadLibrariesUnder(s.home_directory);
+  DebugLog("Load presets...");
+  hooks.LoadPresets();
+  hooks.RebuildRecentMenu();
+
+  // 22-24: undo store or recovery, the start-up dialog, render threads.
+  DebugLog("check losted projects...");
+  RecoveryResult recovery = s.recover ? hooks.OfferRecovery() : RecoveryResult::kNoneFound;
+  if (recovery != RecoveryResult::kRecovered) {
+    if (int error = hooks.StartUndoStore(); error != 0) {
+      platform::ShowError(Format("Can't create mutex\nerror %d", error));
+      return kExitUndoStoreFailed;
+    }
+  }
+  bool offered = s.recover && recovery != RecoveryResult::kNoneFound;
+  if (!offered && !s.offline) hooks.ShowStartupDialog();
+  hooks.StartRenderThreads(s.render_threads);
+
+  // 25: the start-up project goes through the recent-project command once the loop runs.
+  if (!s.startup_project.empty()) {
+    s.recent_projects.Add(s.startup_project);
+    hooks.RebuildRecentMenu();
+    PostCommand(kMenuRecentFirst);
+  }
+  platform::Status("Ready");
+
+  platform::LoopEnd end = MainQueue().Run();
+  int quit_code = end.quit_code;
+  if (end.idle) {
+    std::fprintf(stderr, "%s\n", kIdleEndText);
+    platform::LogAppend(kIdleEndText);
+    quit_code = 1;
+  }
+  ExitSequence(hooks);
+  return StatusForQuitCode(quit_code);
+}
+
+}  // namespace lumetra::app

@@ -1,0 +1,76 @@
+// Bounds-checked reading of chunked files: a cursor over one chunk's bytes and the
+// iteration over a container's child chunks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace lumetra::project {
+
+using ByteSpan = std::span<const uint8_t>;
+
+// Little-endian reads from a span; a read past the end fails and leaves the cursor
+// failed, so that a sequence of reads can be checked once at the end.
+class ChunkCursor {
+ public:
+  explicit ChunkCursor(ByteSpan bytes) : bytes_(bytes) {}
+
+  bool U8(uint8_t& v);
+  bool U16(uint16_t& v);
+  bool U32(uint32_t& v);
+  bool I32(int32_t& v);
+  bool F32(float& v);
+  // The next n bytes as a sub-span; fails when fewer remain.
+  bool Bytes(size_t n, ByteSpan& out);
+  // Text up to its NUL (consumed); fails without a NUL or when longer than max_len.
+  bool CString(size_t max_len, std::string& out);
+  bool Skip(size_t n);
+
+  size_t Remaining() const { return bytes_.size() - pos_; }
+  size_t Position() const { return pos_; }
+  bool Ok() const { return ok_; }
+  ByteSpan Rest() const { return bytes_.subspan(pos_); }
+
+ private:
+  bool Take(size_t n, const uint8_t*& p);
+  ByteSpan bytes_;
+  size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+// One chunk: its identifier, its whole length and exactly its payload.
+struct Chunk {
+  uint16_t id = 0;
+  uint32_t length = 0;
+  ByteSpan payload;
+};
+
+enum class ChunkFault {
+  kNone,
+  kShortLength,     // a length below the 6-byte header
+  kBeyondParent,    // a length that runs past the container
+  kTruncatedHeader  // 1 to 5 bytes left where a header should start
+};
+
+// The child chunks of a container's payload, in order. Next() stops at the end or at the
+// first fault; Fault() tells which.
+class ChunkList {
+ public:
+  explicit ChunkList(ByteSpan payload) : rest_(payload) {}
+  bool Next(Chunk& out);
+  ChunkFault Fault() const { return fault_; }
+
+ private:
+  ByteSpan rest_;
+  ChunkFault fault_ = ChunkFault::kNone;
+};
+
+// Reads one chunk header at the start of bytes and bounds it by bytes.
+ChunkFault ChunkAt(ByteSpan bytes, Chunk& out);
+
+// A string chunk's text: the payload up to its first NUL (all of it without one).
+std::string ChunkText(const Chunk& chunk, size_t max_len = SIZE_MAX);
+
+}  // namespace lumetra::project
