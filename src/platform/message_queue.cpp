@@ -125,7 +125,6 @@ LoopEnd MessageQueue::Run() {
   std::unique_lock lock(mutex_);
   running_ = true;
   ended_ = false;
-  quit_ = false;
   LoopEnd end;
   for (;;) {
     if (quit_) {

@@ -45,7 +45,8 @@ class MessageQueue {
   void SetHandler(Handler handler);
   void Post(const Message& message);
   intptr_t Send(const Message& message);
-  // Ends Run with `code` once the message being handled returns; later messages stay queued.
+  // Ends Run with `code` once the message being handled returns (at once when posted before
+  // Run); later messages stay queued.
   void PostQuit(int code);
 
   // A periodic timer: a kTimerMessage with `timer_id` in wparam every `period`. Setting an
