@@ -248,9 +248,9 @@ int ClipPlace(Clip* clip, Track* track, float start, float end) {
   if (last != nullptr && last->end <= start) {
     after = last;  // the common case of placing in time order
   } else if (first != nullptr && first->start < end) {
-    // The last clip starting at or before the new end, found from the tail.
+    // The last clip starting before the new end, found from the tail.
     Clip* c = last;
-    while (c->start > end) c = c->prev;
+    while (c->start >= end) c = c->prev;
     if (c->end > start) return 0;
     after = c;
   }

@@ -156,7 +156,7 @@ Clip* ClipMove(Clip* clip, Track* dst, float start, float end, bool copy) {
   Clip* prev = dst->last_clip;
   while (prev != nullptr && (prev == self || prev->start > start)) prev = prev->prev;
   Clip* next = prev != nullptr ? prev->next : dst->first_clip;
-  if (next == self) next = next->next;
+  if (next != nullptr && next == self) next = next->next;
 
   float s = start;
   float e = end;
