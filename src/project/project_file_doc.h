@@ -23,17 +23,17 @@ struct FileKey {
 };
 using FileCurve = std::vector<FileKey>;  // empty: the null curve
 
-struct FileField {
+struct FileTemplateField {
   uint32_t offset = 0;
   uint16_t type = 0;
   uint32_t count = 1;
   std::string name;
-  bool operator==(const FileField&) const = default;
+  bool operator==(const FileTemplateField&) const = default;
 };
 
 struct FileTemplate {
   uint32_t data_size = 0;
-  std::vector<FileField> fields;
+  std::vector<FileTemplateField> fields;
   bool operator==(const FileTemplate&) const = default;
 };
 
@@ -43,38 +43,6 @@ struct FileProcess {
   uint32_t flags = 0;
   FileTemplate data_template;
   bool operator==(const FileProcess&) const = default;
-};
-
-enum GeometryKind : uint16_t {
-  kGeometryVertex = 0,
-  kGeometryVector = 3,
-  kGeometryContour = 4,
-  kGeometryMorphPair = 5,
-  kGeometryGroup = 6,
-};
-
-struct FileGeometry {
-  uint16_t kind = 0;
-  uint32_t flags = kGeometryFlagSeconds;
-  int32_t number = 0;
-  uint32_t colour = 0;
-  uint32_t colour2 = 0;
-  std::string name;
-  int32_t parent = -1;
-  FileCurve position, rotation, scale;  // key times in seconds once read
-  // Vertex: handles V and W and two references.
-  FileCurve handle_v, handle_w;
-  int32_t vertex_refs[2] = {-1, -1};
-  // Contour: flags (bit 0 closed) and member vertices; Group: members.
-  uint32_t contour_flags = 0;
-  std::vector<int32_t> members;
-  // Morph pair.
-  uint32_t pair_word = 0;
-  int32_t pair_a = -1, pair_b = -1;
-  uint16_t pair_steps = 0;
-  float split_a[4] = {}, split_b[4] = {};
-  int32_t owner_clip = 0;  // clip number; 0 none
-  bool operator==(const FileGeometry&) const = default;
 };
 
 // A clip's span and inputs as stored.
@@ -165,7 +133,9 @@ struct FileProject {
   std::optional<std::string> snapshot_path;
   FileSettings settings;
   std::vector<FileProcess> processes;  // registry order
-  std::vector<FileGeometry> geometries;
+  // The Geometry list chunk, header included, as read or as the geometry module wrote it;
+  // empty: none read (written as an empty list).
+  std::vector<uint8_t> geometry_list;
   std::vector<FileTrack> tracks;  // list order (the writer emits the last first)
   std::optional<FilePreset> render_preset;
 };

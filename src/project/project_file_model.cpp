@@ -297,7 +297,6 @@ class Loader {
       return;
     }
     project::Clip* clip = c.release();
-    clips_[clip] = true;
     Inputs(clip, span, read);
     if (fc.edit_copy) EditCopy(*fc.edit_copy, clip, read);
     if (fc.sub_tracks && IsSuperClipProcess(proc)) Tracks(*fc.sub_tracks, clip);
@@ -321,7 +320,6 @@ class Loader {
 
   Project* p_;
   const GeometryByNumber& geometry_;
-  std::unordered_map<project::Clip*, bool> clips_;
 };
 
 }  // namespace
@@ -340,7 +338,7 @@ FileProject ProjectToFile(Project* project, const SaveOptions& options) {
   int32_t next = 1;
   NumberClips(project->first_track, next);
   GeometryNumbers numbers;
-  GeometryToFile(project, numbers, d.geometries);
+  GeometryToFile(project, numbers, d.geometry_list);
   d.tracks = Writer(numbers).Tracks(project->first_track);
   return d;
 }
@@ -370,16 +368,22 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
   for (const FileProcess& proc : d.processes)
     if (!ProcessLoadVirtual(proc)) DebugLog("Error in load virtual process. Ignored.");
   GeometryByNumber geometry;
-  GeometryFromFile(p, d.geometries, geometry);
+  if (mask & kLoadGeometryList) {
+    int st = GeometryFromFile(p, d.geometry_list, d.version, d.settings.time_base, geometry);
+    if (st != kLoadOk) {
+      p->status = st;
+      return p;
+    }
+  }
   Loader(p, geometry).Tracks(d.tracks, nullptr);
-  if (!d.geometries.empty()) {
+  if (!geometry.empty()) {
     std::unordered_map<int32_t, Clip*> clips;
     int32_t next = 1;
     NumberClips(p->first_track, next);
     TrackWalk(p->first_track, [&](Track* t) {
       for (Clip* c = t->first_clip; c != nullptr; c = c->next) clips[c->clip_number] = c;
     });
-    GeometryResolveOwners(p, d.geometries, geometry, clips);
+    GeometryResolveOwners(geometry, clips);
   }
   ProjectBreakInputCycles(p);
   return p;

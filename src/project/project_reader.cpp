@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <unordered_set>
 
 #include "platform/memory_log.h"
 #include "project/chunk_ids.h"
@@ -92,7 +91,6 @@ class Reader {
   int ProcessList(const Chunk& c);
   int Process(const Chunk& c, FileProcess& out);
   int GeometryList(const Chunk& c);
-  bool Geometry(const Chunk& c, FileGeometry& out);
   int TrackList(const Chunk& c, int depth, std::vector<FileTrack>& out);
   bool Track(const Chunk& c, int depth, FileTrack& out);
   bool Clip(const Chunk& c, int depth, FileClip& out);
@@ -476,92 +474,18 @@ int Reader::Process(const Chunk& c, FileProcess& out) {
 }
 
 int Reader::GeometryList(const Chunk& c) {
+  // Kept whole: the geometry module reads it against the project's list. Its header is
+  // rebuilt from the bounded payload.
   ChunkList list(c.payload);
   Chunk g;
-  std::unordered_set<int32_t> numbers;
   while (list.Next(g)) {
-    if (g.id != kChunkGeometry) continue;
-    DebugLog("Begin load_geometry");
-    FileGeometry geo;
-    if (!Geometry(g, geo) || geo.number < 0 || !numbers.insert(geo.number).second) {
-      DebugLog("Load geometry failed");
-      DebugLog("Error in load geometry. Geometry ignored.");
-      continue;
-    }
-    DebugLog("Load geometry " + geo.name + " complete");
-    doc_.geometries.push_back(std::move(geo));
   }
   if (list.Fault() != ChunkFault::kNone) return kLoadBadChunk;
-  DebugLog("Start geo_links_restore");
+  std::vector<uint8_t>& out = doc_.geometry_list;
+  out.assign({uint8_t(c.id), uint8_t(c.id >> 8), uint8_t(c.length), uint8_t(c.length >> 8),
+              uint8_t(c.length >> 16), uint8_t(c.length >> 24)});
+  out.insert(out.end(), c.payload.begin(), c.payload.end());
   return kLoadOk;
-}
-
-bool Reader::Geometry(const Chunk& c, FileGeometry& out) {
-  ChunkCursor cur(c.payload);
-  if (!cur.U16(out.kind) || out.kind > 6 || out.kind == 1 || out.kind == 2) return false;
-  cur.U32(out.flags);
-  cur.I32(out.number);
-  cur.U32(out.colour);
-  cur.U32(out.colour2);
-  if (!cur.CString(kMaxGeometryName, out.name)) return false;
-  DebugLog("Geometry name = '" + out.name + "'");
-  cur.I32(out.parent);
-  Chunk k;
-  for (FileCurve* curve : {&out.position, &out.rotation, &out.scale})
-    if (!NextChunk(cur, k) || k.id != kChunkCurve || !ReadCurveChunk(k, *curve)) return false;
-  if (!(out.flags & kGeometryFlagSeconds)) {
-    const float base = static_cast<float>(s_.time_base);
-    for (FileCurve* curve : {&out.position, &out.rotation, &out.scale})
-      for (FileKey& key : *curve) key.time /= base;
-    out.flags |= kGeometryFlagSeconds;
-  }
-  switch (out.kind) {
-    case kGeometryVertex:
-      for (FileCurve* curve : {&out.handle_v, &out.handle_w})
-        if (!NextChunk(cur, k) || k.id != kChunkCurve || !ReadCurveChunk(k, *curve)) return false;
-      if (doc_.version >= kVersionVertexLinks &&
-          (!cur.I32(out.vertex_refs[0]) || !cur.I32(out.vertex_refs[1])))
-        return false;
-      break;
-    case kGeometryContour: {
-      if (!NextChunk(cur, k) || k.id != kChunkContourMembers) return false;
-      ChunkCursor m(k.payload);
-      if (!m.U32(out.contour_flags)) return false;
-      out.members.resize(m.Remaining() / 4);
-      for (auto& v : out.members) m.I32(v);
-      break;
-    }
-    case kGeometryGroup: {
-      if (!NextChunk(cur, k) || k.id != kChunkGroupMembers) return false;
-      ChunkCursor m(k.payload);
-      out.members.resize(m.Remaining() / 4);
-      for (auto& v : out.members) m.I32(v);
-      break;
-    }
-    case kGeometryMorphPair: {
-      if (!NextChunk(cur, k) || k.id != kChunkMorphPair) return false;
-      ChunkCursor m(k.payload);
-      m.U32(out.pair_word);
-      m.I32(out.pair_a);
-      m.I32(out.pair_b);
-      m.U16(out.pair_steps);
-      for (int i = 0; i < 4; ++i) {
-        m.F32(out.split_a[i]);
-        m.F32(out.split_b[i]);
-      }
-      if (!m.Ok()) return false;
-      break;
-    }
-    default:
-      break;
-  }
-  if (!cur.Ok()) return false;
-  if (cur.Remaining() >= 7 && NextChunk(cur, k) && k.id == kChunkGeometryOwnerClip) {
-    ChunkCursor m(k.payload);
-    int32_t n;
-    if (m.I32(n) && n > 0) out.owner_clip = n;
-  }
-  return true;
 }
 
 int Reader::TrackList(const Chunk& c, int depth, std::vector<FileTrack>& out) {
@@ -746,7 +670,7 @@ bool ReadDataTemplate(const Chunk& chunk, FileTemplate& out) {
   if (!old && chunk.id != kChunkDataTemplate) return false;
   if (count > cur.Remaining() / (old ? 6 : 16)) return false;
   out.fields.resize(count);
-  for (FileField& f : out.fields) {
+  for (FileTemplateField& f : out.fields) {
     cur.U32(f.offset);
     cur.U16(f.type);
     if (old) continue;

@@ -73,62 +73,6 @@ void WriteTrackList(ChunkWriter& w, const std::vector<FileTrack>& tracks) {
   w.Close(m);
 }
 
-void WriteGeometry(ChunkWriter& w, const FileGeometry& g) {
-  size_t m = w.Open(kChunkGeometry);
-  w.U16(g.kind);
-  w.U32(g.flags | kGeometryFlagSeconds);
-  w.I32(g.number);
-  w.U32(g.colour);
-  w.U32(g.colour2);
-  w.CString(g.name);
-  w.I32(g.parent);
-  WriteCurveChunk(w, g.position);
-  WriteCurveChunk(w, g.rotation);
-  WriteCurveChunk(w, g.scale);
-  switch (g.kind) {
-    case kGeometryVertex:
-      WriteCurveChunk(w, g.handle_v);
-      WriteCurveChunk(w, g.handle_w);
-      w.I32(g.vertex_refs[0]);
-      w.I32(g.vertex_refs[1]);
-      break;
-    case kGeometryContour: {
-      size_t p = w.Open(kChunkContourMembers);
-      w.U32(g.contour_flags);
-      for (int32_t v : g.members) w.I32(v);
-      w.Close(p);
-      break;
-    }
-    case kGeometryGroup: {
-      size_t p = w.Open(kChunkGroupMembers);
-      for (int32_t v : g.members) w.I32(v);
-      w.Close(p);
-      break;
-    }
-    case kGeometryMorphPair: {
-      size_t p = w.Open(kChunkMorphPair);
-      w.U32(g.pair_word);
-      w.I32(g.pair_a);
-      w.I32(g.pair_b);
-      w.U16(g.pair_steps);
-      for (int i = 0; i < 4; ++i) {
-        w.F32(g.split_a[i]);
-        w.F32(g.split_b[i]);
-      }
-      w.Close(p);
-      break;
-    }
-    default:
-      break;
-  }
-  if (g.owner_clip > 0) {
-    size_t p = w.Open(kChunkGeometryOwnerClip);
-    w.I32(g.owner_clip);
-    w.Close(p);
-  }
-  w.Close(m);
-}
-
 }  // namespace
 
 void WriteCurveChunk(ChunkWriter& w, const FileCurve& curve) {
@@ -146,7 +90,7 @@ void WriteDataTemplate(ChunkWriter& w, const FileTemplate& t) {
   size_t m = w.Open(kChunkDataTemplate);
   w.U32(t.data_size);
   w.U32(static_cast<uint32_t>(t.fields.size()));
-  for (const FileField& f : t.fields) {
+  for (const FileTemplateField& f : t.fields) {
     w.U32(f.offset);
     w.U16(f.type);
     w.U32(f.count);
@@ -207,9 +151,10 @@ std::vector<uint8_t> WriteProjectBytes(const FileProject& doc, uint32_t save_mas
   }
   w.Close(m);
 
-  m = w.Open(kChunkGeometryList);
-  for (const FileGeometry& g : doc.geometries) WriteGeometry(w, g);
-  w.Close(m);
+  if (doc.geometry_list.empty())
+    w.EmptyChunk(kChunkGeometryList);
+  else
+    w.Bytes(doc.geometry_list);
 
   WriteTrackList(w, doc.tracks);
 

@@ -43,46 +43,9 @@ inline FileProject RichDoc() {
       {0, 9, 1, "radius"}, {4, 6, 1, "amount"}, {8, 10, 1, "shape"}, {12, 11, 1, "label"}};
   d.processes.push_back(p);
 
-  FileGeometry v1;
-  v1.kind = kGeometryVertex;
-  v1.number = 0;
-  v1.name = "v1";
-  v1.position = TwoKeys(1, 2);
-  v1.handle_v = TwoKeys(3, 4);
-  v1.vertex_refs[0] = 1;
-  FileGeometry v2 = v1;
-  v2.number = 1;
-  v2.name = "v2";
-  v2.vertex_refs[0] = 0;
-  FileGeometry contour;
-  contour.kind = kGeometryContour;
-  contour.number = 2;
-  contour.name = "c";
-  contour.contour_flags = 1;
-  contour.members = {0, 1};
-  contour.parent = 3;
-  contour.owner_clip = 2;
-  FileGeometry group;
-  group.kind = kGeometryGroup;
-  group.number = 3;
-  group.name = "g";
-  group.members = {2};
-  FileGeometry pair;
-  pair.kind = kGeometryMorphPair;
-  pair.number = 4;
-  pair.name = "m";
-  pair.pair_a = 2;
-  pair.pair_b = 2;
-  pair.pair_steps = 7;
-  pair.split_a[1] = 0.5f;
-  FileGeometry vec;
-  vec.kind = kGeometryVector;
-  vec.number = 5;
-  vec.name = "vec";
-  vec.rotation = TwoKeys(0, 90);
-  vec.scale = TwoKeys(1, 1);
-  d.geometries = {v1, v2, contour, group, pair, vec};
-
+  // One vector geometry with an empty name and no curves, as the geometry module writes it.
+  d.geometry_list = {0x11, 0xBF, 30, 0, 0, 0, 0x13, 0xBF, 24, 0, 0, 0, 3, 0, 0, 0x80, 0, 0,
+                     0,    0,    0,  0, 0, 0, 0,    0,    0,  0, 0, 0};
   FileClip clip;
   clip.process_name = p.name;
   clip.process_signature = p.signature;

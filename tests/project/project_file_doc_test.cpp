@@ -30,7 +30,7 @@ TEST(ProjectFileDoc, RoundTripKeepsEveryChunkAndBytes) {
   EXPECT_EQ(back.description, doc.description);
   EXPECT_EQ(back.settings, doc.settings);
   EXPECT_EQ(back.processes, doc.processes);
-  EXPECT_EQ(back.geometries, doc.geometries);
+  EXPECT_EQ(back.geometry_list, doc.geometry_list);
   EXPECT_EQ(back.tracks, doc.tracks);
   EXPECT_EQ(back.render_preset, doc.render_preset);
   EXPECT_EQ(WriteProjectBytes(back, 0), bytes);
@@ -66,12 +66,6 @@ TEST(ProjectFileDoc, GoldenFile) {
   c.span = FileSpan{0.5f, 2.0f, {-9}, 1, 0};
   t.clips.push_back(c);
   doc.tracks.push_back(t);
-  FileGeometry g;
-  g.kind = kGeometryGroup;
-  g.name = "G";
-  g.members = {};
-  doc.geometries.push_back(g);
-
   auto track = CB(0xBF02)
                    .add(CB(0xCF06)
                             .text(0xCF04, "Group/Fx")
@@ -91,24 +85,12 @@ TEST(ProjectFileDoc, GoldenFile) {
                             .u32(0x3F800000)
                             .u32(0x401C))
                    .add(CB(0xCF27).u32(0));
-  auto geometry = CB(0xBF13)
-                      .u16(6)
-                      .u32(0x8000)
-                      .i32(0)
-                      .u32(0)
-                      .u32(0)
-                      .cstr("G")
-                      .i32(-1)
-                      .add(CB(0xBF09))
-                      .add(CB(0xBF09))
-                      .add(CB(0xBF09))
-                      .add(CB(0xBF84));
   auto expected = CB(0xBF00)
                       .add(CB(0xBFDD).i32(1002))
                       .add(CB(0xBFDC).i32(100))
                       .add(CB(0xCF26).i32(25).i32(25).i32(0))
                       .add(CB(0xCF01))
-                      .add(CB(0xBF11).add(geometry))
+                      .add(CB(0xBF11))
                       .add(CB(0xBF01).add(track))
                       .add(CB(0xCF09).i32(720).i32(576).i32(45).i32(0))
                       .add(CB(0xBF14).f32(1.0667f).u32(0))
@@ -185,45 +167,11 @@ TEST(ProjectFileDoc, VersionOnOldScaleLoaderAndPeekDisagreeAt100) {
   EXPECT_EQ(PeekVersion(std::vector<uint8_t>{0, 0xBF}), -1);
 }
 
-TEST(ProjectFileDoc, OldSpanInFramesAndGeometryKeysInFrames) {
+TEST(ProjectFileDoc, OldSpanInFrames) {
   auto clip =
       CB(0xCF06).text(0xCF04, "X").text(0xCF05, "S").add(CB(0xCF07).i32(25).i32(49).u32(1).i32(-9));
-  auto geo = CB(0xBF13)
-                 .u16(3)
-                 .u32(0)
-                 .i32(0)
-                 .u32(0)
-                 .u32(0)
-                 .cstr("vec")
-                 .i32(-1)
-                 .add(CB(0xBF09)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(1)
-                          .f32(0)
-                          .f32(0)
-                          .u8(1)
-                          .u8(0)
-                          .f32(50)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(0)
-                          .f32(2)
-                          .f32(0)
-                          .f32(0)
-                          .u8(1)
-                          .u8(0))
-                 .add(CB(0xBF09))
-                 .add(CB(0xBF09));
   FileProject d = Read(Root()
                            .add(CB(0xCF26).i32(25).i32(25))
-                           .add(CB(0xBF11).add(geo))
                            .add(CB(0xBF01).add(CB(0xBF02).add(clip)))
                            .build());
   ASSERT_EQ(d.status, kLoadOk);
@@ -233,33 +181,6 @@ TEST(ProjectFileDoc, OldSpanInFramesAndGeometryKeysInFrames) {
   EXPECT_FLOAT_EQ(s.start, 1.0f);
   EXPECT_FLOAT_EQ(s.end, 2.0f);
   EXPECT_FALSE(s.display_mode.has_value());
-  ASSERT_EQ(d.geometries.size(), 1u);
-  ASSERT_EQ(d.geometries[0].position.size(), 2u);
-  EXPECT_EQ(d.geometries[0].position[1].time, 2.0f);
-  EXPECT_TRUE(d.geometries[0].flags & kGeometryFlagSeconds);
-}
-
-TEST(ProjectFileDoc, VertexBefore920HasNoReferences) {
-  auto vertex = CB(0xBF13)
-                    .u16(0)
-                    .u32(0x8000)
-                    .i32(0)
-                    .u32(0)
-                    .u32(0)
-                    .cstr("v")
-                    .i32(-1)
-                    .add(CB(0xBF09))
-                    .add(CB(0xBF09))
-                    .add(CB(0xBF09))
-                    .add(CB(0xBF09))
-                    .add(CB(0xBF09));
-  FileProject d = Read(Root().add(CB(0xBFDC).i32(91)).add(CB(0xBF11).add(vertex)).build());
-  ASSERT_EQ(d.geometries.size(), 1u);
-  EXPECT_EQ(d.geometries[0].vertex_refs[0], -1);
-  // Since 920 the references are required: the short object is dropped.
-  d = Read(Root().add(CB(0xBFDD).i32(1002)).add(CB(0xBF11).add(vertex)).build());
-  EXPECT_EQ(d.status, kLoadOk);
-  EXPECT_TRUE(d.geometries.empty());
 }
 
 TEST(ProjectFileDoc, StatusesOfSettingsChunks) {
@@ -338,51 +259,12 @@ TEST(ProjectFileDoc, DamagedInnerRecordsAreDropped) {
                    // no span, no signature
                    .add(CB(0xCF06).text(0xCF05, "S"))
                    .add(CB(0xCF06).add(CB(0xCF24).f32(0).f32(1).u32(0)));
-  auto geos = CB(0xBF11)
-                  .add(CB(0xBF13).u16(7))  // kind 7
-                  .add(CB(0xBF13)
-                           .u16(3)
-                           .u32(0x8000)
-                           .i32(-4)
-                           .u32(0)
-                           .u32(0)
-                           .cstr("neg")
-                           .i32(-1)
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09)))
-                  .add(CB(0xBF13)
-                           .u16(3)
-                           .u32(0x8000)
-                           .i32(4)
-                           .u32(0)
-                           .u32(0)
-                           .cstr("a")
-                           .i32(-1)
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09)))
-                  .add(CB(0xBF13)
-                           .u16(3)
-                           .u32(0x8000)
-                           .i32(4)
-                           .u32(0)
-                           .u32(0)
-                           .cstr("dup")
-                           .i32(-1)
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09))
-                           .add(CB(0xBF09)))
-                  .add(CB(0xBF13).u16(3).u32(0x8000).i32(5).u32(0).u32(0).raw({'x', 'y'}));
   FileProject d = Read(Root()
-                           .add(geos)
                            .add(CB(0xBF01).add(track).add(CB(0xBF02).add(CB(0xCF17).length(2))))
                            .build());
   EXPECT_EQ(d.status, kLoadOk);
   ASSERT_EQ(d.tracks.size(), 1u);
   EXPECT_EQ(d.tracks[0].clips.size(), 1u);
-  ASSERT_EQ(d.geometries.size(), 1u);
-  EXPECT_EQ(d.geometries[0].name, "a");
 }
 
 TEST(ProjectFileDoc, ProcessWithoutNameOrSignatureFails) {
