@@ -36,9 +36,10 @@ class AppHooks {
   virtual void LoadLibrariesUnder(const std::string& /*directory*/) {}
   virtual void LoadPresets() {}
   virtual void RebuildRecentMenu() {}
-  virtual RecoveryResult OfferRecovery() { return RecoveryResult::kNoneFound; }
+  // The undo store's own steps (undo_wiring.cpp).
+  virtual RecoveryResult OfferRecovery();
   // The plain start of the undo store; 0, or the error number when its lock failed.
-  virtual int StartUndoStore() { return 0; }
+  virtual int StartUndoStore();
   virtual void ShowStartupDialog() {}
   virtual void StartRenderThreads(int /*count*/) {}
 
@@ -53,10 +54,10 @@ class AppHooks {
   // Render (with dialog) or Render Last (mode 1 offline, 2 otherwise); 1 on success.
   virtual int Render(bool with_dialog, int mode);
   // Commands of later subsystems (undo, dialogs, clipboards, preview): 1 when handled.
-  virtual int OtherCommand(int /*index*/) { return 0; }
+  virtual int OtherCommand(int index);
 
   // Exit sequence.
-  virtual void DeleteUndoSnapshots() {}
+  virtual void DeleteUndoSnapshots();
   virtual void ReleaseFontList() {}
 };
 

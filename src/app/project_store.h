@@ -54,7 +54,8 @@ class ProjectStore {
   virtual int ReadFileVersion(const std::string& path) = 0;
   // Drops the render presets that came with the previous project.
   virtual void RemoveProjectPresets() = 0;
-  virtual void RecordUndoStep(std::string_view description) = 0;
+  // Records the undo step that ends an editing command (undo_wiring.cpp).
+  virtual void RecordUndoStep(std::string_view description);
 };
 
 // Until the project file format lands: new projects work, files cannot be read or written.
@@ -69,7 +70,6 @@ class UnavailableProjectStore final : public ProjectStore {
   SaveResult Save(const std::string& path) override;
   int ReadFileVersion(const std::string&) override { return -1; }
   void RemoveProjectPresets() override {}
-  void RecordUndoStep(std::string_view) override {}
 };
 
 ProjectStore& Store();
