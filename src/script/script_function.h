@@ -45,7 +45,7 @@ class ScriptCall {
   geometry::Geometry* Geometry(std::size_t i, std::string_view message, bool* ok = nullptr);
   KeyfloatKey* Keyfloat(std::size_t i, std::string_view message, bool* ok = nullptr);
 
-  // Reports a spec-style text whose leading "%s" stands for the prefix.
+  // Reports a message text whose leading "%s" stands for the prefix.
   void Report(std::string_view message);
   // Reports a finished text (already carrying the prefix).
   void ReportText(const std::string& text);
