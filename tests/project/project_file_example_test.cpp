@@ -92,7 +92,7 @@ Project* BuildExample(ExampleProcesses& procs) {
   TrackSetName(shape, "Square");
   TrackSetName(back, "Background");
 
-  GeometryList& list = ProjectGeometry(p);
+  GeometryList& list = p->geometry;
   Geometry* square = list.Append(GeoCreate(kGeoContour, "Square", 360, 288, 0xFFFFFF, 0, 0));
   const float corners[4][2] = {{-100, -100}, {100, -100}, {100, 100}, {-100, 100}};
   for (int i = 0; i < 4; ++i) {
@@ -105,7 +105,6 @@ Project* BuildExample(ExampleProcesses& procs) {
   // The square turns a quarter and grows while it shows.
   square->rotation = Key(square->rotation, 4, 1, 90);
   square->scale = Key(square->scale, 4, 2, 1.5f, 1.5f);
-  ProjectGeometrySync(p);
 
   auto fill_clip = [&](Track* t, float start, float end, float r, float g, float b) {
     Clip* c = ClipCreate(nullptr, &procs.fill, start, end, t);
