@@ -69,7 +69,7 @@ struct Fixture {
 
     project = ProjectCreate();
     ProjectSetDefaults(project);
-    geometry::GeometryList& list = ProjectGeometry(project);
+    geometry::GeometryList& list = project->geometry;
     std::vector<geometry::Geometry*> shapes;
     for (int i = 0; i < 10000; ++i) {
       auto g = std::make_unique<geometry::Geometry>();
@@ -80,7 +80,6 @@ struct Fixture {
       g->scale = Curve(2, 1);
       shapes.push_back(list.Append(std::move(g)));
     }
-    ProjectGeometrySync(project);
     int n = 0;
     for (int t = 0; t < 1000; ++t) {
       Track* track = TrackCreate(project);

@@ -13,7 +13,6 @@
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
 #include "project/project.h"
-#include "project/project_file_geometry.h"
 #include "project/project_file_io.h"
 #include "project/pseudo_track.h"
 #include "project/template.h"
@@ -284,8 +283,8 @@ void Names(Json& j, const std::vector<geometry::Geometry*>& list) {
 
 void Geometries(Json& j, Project* p) {
   j.Open('[');
-  if (geometry::GeometryList* list = project::ProjectGeometryFind(p)) {
-    for (geometry::Geometry* g = list->First(); g != nullptr; g = g->next) {
+  {
+    for (geometry::Geometry* g = p->geometry.First(); g != nullptr; g = g->next) {
       j.Open('{');
       j.Key("name");
       j.String(g->name);

@@ -18,13 +18,13 @@ constexpr uint32_t kTransientFlags = kGeoBeingDeleted | kGeoSubtreeMark;
 constexpr uint16_t kChunkOwnerClip = 0x0000;
 
 void WriteGeometry(const Geometry* g, ByteWriter& w, const GeoWriteContext& ctx) {
-  std::size_t at = w.OpenChunk(kChunkGeometry);
+  std::size_t at = GeoOpenChunk(w, kChunkGeometry);
   w.U16(static_cast<uint16_t>(g->kind));
   w.U32((g->flags & ~kTransientFlags) | kGeoTimesInSeconds);
   w.U32(g->id);
   w.U32(g->colour);
   w.U32(g->colour2);
-  w.CString(g->name);
+  GeoCString(w, g->name);
   bool parent_here = g->parent != nullptr && g->parent->owner == g->owner;
   w.I32(parent_here ? static_cast<int32_t>(g->parent->id) : -1);
   GeoWriteCurve(w, g->position);
@@ -34,12 +34,12 @@ void WriteGeometry(const Geometry* g, ByteWriter& w, const GeoWriteContext& ctx)
   if (g->owner_clip != nullptr && ctx.clip_number) {
     int32_t number = ctx.clip_number(g->owner_clip);
     if (number >= 0) {
-      std::size_t owner = w.OpenChunk(kChunkOwnerClip);
+      std::size_t owner = GeoOpenChunk(w, kChunkOwnerClip);
       w.I32(number);
-      w.CloseChunk(owner);
+      GeoCloseChunk(w, owner);
     }
   }
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 struct Loaded {
@@ -60,7 +60,7 @@ std::unique_ptr<Geometry> ReadGeometry(std::span<const uint8_t> payload, const G
   g->kind = static_cast<int16_t>(kind);
   if (!r.U32(g->flags) || !r.I32(number) || !r.U32(g->colour) || !r.U32(g->colour2)) return nullptr;
   g->id = static_cast<uint32_t>(number);
-  if (!r.CString(g->name)) {
+  if (!GeoCString(r, g->name)) {
     platform::DebugLog("Load geometry failed");
     return nullptr;
   }
@@ -143,9 +143,9 @@ void GeoListWrite(GeometryList& list, std::vector<uint8_t>& out, const GeoWriteC
   std::lock_guard lock(GeoLock());
   GeoListNumber(list);
   ByteWriter w(out);
-  std::size_t at = w.OpenChunk(kChunkGeometryList);
+  std::size_t at = GeoOpenChunk(w, kChunkGeometryList);
   for (const Geometry* g = list.First(); g != nullptr; g = g->next) WriteGeometry(g, w, ctx);
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 GeoReadResult GeoListRead(GeometryList& list, std::span<const uint8_t> chunk,
@@ -157,7 +157,7 @@ GeoReadResult GeoListRead(GeometryList& list, std::span<const uint8_t> chunk,
   uint32_t len;
   std::span<const uint8_t> payload;
   if (!r.U16(id) || !r.U32(len) || len < kChunkHeaderSize ||
-      !r.Take(std::min<std::size_t>(len - kChunkHeaderSize, r.Remaining()), payload)) {
+      !r.Bytes(std::min<std::size_t>(len - kChunkHeaderSize, r.Remaining()), payload)) {
     result.status = -2;
     return result;
   }
@@ -171,7 +171,7 @@ GeoReadResult GeoListRead(GeometryList& list, std::span<const uint8_t> chunk,
     uint32_t child_len;
     std::span<const uint8_t> body;
     if (!children.U16(child_id) || !children.U32(child_len) || child_len < kChunkHeaderSize ||
-        !children.Take(child_len - kChunkHeaderSize, body)) {
+        !children.Bytes(child_len - kChunkHeaderSize, body)) {
       result.status = -2;
       break;
     }

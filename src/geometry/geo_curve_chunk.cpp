@@ -21,7 +21,7 @@ void GeoCurveValue(const KeyfloatKey* c, float t, float fallback_x, float fallba
 }
 
 void GeoWriteCurve(ByteWriter& w, const KeyfloatKey* first) {
-  std::size_t at = w.OpenChunk(kChunkCurve);
+  std::size_t at = GeoOpenChunk(w, kChunkCurve);
   for (const KeyfloatKey* k = first; k != nullptr; k = k->next) {
     for (float v :
          {k->time, k->tension, k->continuity, k->bias, k->ease_from, k->ease_to, k->x, k->y, k->z})
@@ -29,7 +29,7 @@ void GeoWriteCurve(ByteWriter& w, const KeyfloatKey* first) {
     w.U8(static_cast<uint8_t>(k->components));
     w.U8(k->flags);
   }
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 bool GeoReadCurve(ByteReader& r, KeyfloatKey** out, float time_divisor) {
@@ -38,7 +38,7 @@ bool GeoReadCurve(ByteReader& r, KeyfloatKey** out, float time_divisor) {
   uint32_t len;
   std::span<const uint8_t> payload;
   if (!r.U16(id) || !r.U32(len) || id != kChunkCurve || len < kChunkHeaderSize ||
-      !r.Take(len - kChunkHeaderSize, payload))
+      !r.Bytes(len - kChunkHeaderSize, payload))
     return false;
   // The curve module vets the keys (times, NaNs, limits, order) as for every stored curve.
   if (anim::KeyfloatPayloadRead(payload, out) != anim::kKeyfloatReadOk) return false;

@@ -1,10 +1,40 @@
 // Helpers shared by the geometry sources; not part of the module's interface.
 #pragma once
 
-#include "geometry/geo_bytes.h"
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "geometry/geo_kinds.h"
 #include "geometry/geometry.h"
+#include "platform/byte_io.h"
 
 namespace lumetra::geometry {
+
+// Chunk framing on the common byte writer: id, a length patched when the chunk closes.
+inline std::size_t GeoOpenChunk(ByteWriter& w, uint16_t id) {
+  const std::size_t at = w.Size();
+  w.U16(id);
+  w.U32(0);
+  return at;
+}
+// Sets the chunk's length to everything written since it was opened.
+inline void GeoCloseChunk(ByteWriter& w, std::size_t at) {
+  w.PatchU32(at + 2, static_cast<uint32_t>(w.Size() - at));
+}
+inline void GeoCString(ByteWriter& w, const std::string& s) {
+  w.Bytes({reinterpret_cast<const uint8_t*>(s.data()), s.size()});
+  w.U8(0);
+}
+// Text up to its NUL (consumed); false, nothing consumed, when no NUL comes before the end.
+inline bool GeoCString(ByteReader& r, std::string& s) {
+  const std::span<const uint8_t> rest = r.Data().subspan(r.Position());
+  const void* nul = std::memchr(rest.data(), 0, rest.size());
+  if (nul == nullptr) return false;
+  const auto n = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - rest.data());
+  s.assign(reinterpret_cast<const char*>(rest.data()), n);
+  return r.Skip(n + 1);
+}
 
 inline constexpr uint16_t kChunkCurve = 0xBF09;
 inline constexpr uint16_t kChunkHeaderSize = 6;

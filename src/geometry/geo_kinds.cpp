@@ -29,7 +29,7 @@ bool ReadChunk(ByteReader& r, uint16_t expected, std::span<const uint8_t>& paylo
   uint16_t id;
   uint32_t len;
   return r.U16(id) && r.U32(len) && id == expected && len >= kChunkHeaderSize &&
-         r.Take(len - kChunkHeaderSize, payload);
+         r.Bytes(len - kChunkHeaderSize, payload);
 }
 
 void Pending(const GeoLoadContext& ctx, Geometry* g, int slot, int32_t number) {
@@ -118,10 +118,10 @@ std::size_t ContourSize(const Geometry* g) {
 
 void ContourSave(const Geometry* g, ByteWriter& w) {
   const GeoContourData* c = g->Contour();
-  std::size_t at = w.OpenChunk(kChunkContour);
+  std::size_t at = GeoOpenChunk(w, kChunkContour);
   w.U32(c->flags);
   for (const Geometry* v : c->vertices) w.I32(RefNumber(v));
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 bool ContourLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
@@ -263,9 +263,9 @@ std::size_t GroupSize(const Geometry* g) {
 }
 
 void GroupSave(const Geometry* g, ByteWriter& w) {
-  std::size_t at = w.OpenChunk(kChunkGroup);
+  std::size_t at = GeoOpenChunk(w, kChunkGroup);
   for (const Geometry* m : g->Group()->members) w.I32(RefNumber(m));
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 bool GroupLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {
@@ -295,7 +295,7 @@ std::size_t MorphSize(const Geometry*) {
 
 void MorphSave(const Geometry* g, ByteWriter& w) {
   const GeoMorphPairData* m = g->MorphPair();
-  std::size_t at = w.OpenChunk(kChunkMorphPair);
+  std::size_t at = GeoOpenChunk(w, kChunkMorphPair);
   w.U32(m->word);
   w.U32(m->a ? m->a->id : kNoRef);
   w.U32(m->b ? m->b->id : kNoRef);
@@ -304,7 +304,7 @@ void MorphSave(const Geometry* g, ByteWriter& w) {
     w.F32(m->split_a[i]);
     w.F32(m->split_b[i]);
   }
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
 }
 
 bool MorphLoad(Geometry* g, ByteReader& r, const GeoLoadContext& ctx) {

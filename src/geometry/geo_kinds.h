@@ -6,10 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/geo_bytes.h"
 #include "geometry/geometry.h"
+#include "platform/byte_io.h"
 
 namespace lumetra::geometry {
+
+using platform::ByteReader;
+using platform::ByteWriter;
 
 // One bezier segment in geometry space: start point, its outgoing handle V (relative),
 // end point, its incoming handle W (relative). Returns 1 to go on.

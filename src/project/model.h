@@ -8,11 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "geometry/geometry_list.h"
 #include "project/process_record.h"
-
-namespace lumetra::geometry {
-struct Geometry;
-}
 
 namespace lumetra::project {
 
@@ -107,9 +104,16 @@ struct Clip {
 
 inline constexpr int32_t kProjectStatusUsable = 1;
 
+// A project record owns its geometry list; the list's clip hooks look at this project's
+// clips. Not copyable or movable (the hooks point back at it): use ProjectCopy.
 struct Project {
+  Project();
+  ~Project();
+  Project(const Project&) = delete;
+  Project& operator=(const Project&) = delete;
+
   Track* first_track = nullptr;
-  geometry::Geometry* first_geometry = nullptr;
+  geometry::GeometryList geometry;
   float active_start = 0.0f, active_end = 0.0f;
   float preview_start = 0.0f, preview_end = 0.0f;
   int32_t view_range[2] = {};
@@ -122,6 +126,8 @@ struct Project {
   // Every track of the project by number, sub-projects and unlinked tracks included. Kept
   // by the track functions; never edit it directly.
   std::unordered_map<int32_t, Track*> track_index;
+  // Installed on geometry by the constructor.
+  std::unique_ptr<geometry::GeoClipHooks> geometry_clips;
 };
 
 }  // namespace lumetra::project

@@ -5,10 +5,12 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "geometry/geo_ops.h"
 #include "platform/ui_host.h"
 #include "project/change_flags.h"
 #include "project/clip.h"
 #include "project/model_internal.h"
+#include "project/project_geometry_hooks.h"
 #include "project/project_hooks.h"
 #include "project/render_lock.h"
 #include "project/track.h"
@@ -54,7 +56,37 @@ ProjectSettings Clamped(ProjectSettings s) {
   return s;
 }
 
+// The copy's clips point at the original's geometry: each goes to its copy (the lists are
+// in the same order), or to none when the copy lacks it.
+void RepointGeometry(const geometry::GeometryList& from, Project* copy) {
+  if (from.Size() == 0) return;
+  std::unordered_map<const geometry::Geometry*, geometry::Geometry*> to;
+  geometry::Geometry* c = copy->geometry.First();
+  for (geometry::Geometry* g = from.First(); g != nullptr; g = g->next) {
+    to[g] = c != nullptr && c->name == g->name ? c : nullptr;
+    if (to[g] != nullptr) c = c->next;
+  }
+  auto repoint = [&](geometry::Geometry*& g) {
+    auto it = to.find(g);
+    if (it == to.end()) return false;
+    g = it->second;
+    return true;
+  };
+  TrackWalk(copy->first_track, [&](Track* t) {
+    for (Clip* clip = t->first_clip; clip != nullptr; clip = clip->next)
+      ClipGeometrySlots(clip, repoint);
+  });
+}
+
 }  // namespace
+
+Project::Project() : geometry_clips(ProjectGeoClipHooks(this)) {
+  geometry.SetClipHooks(geometry_clips.get());
+}
+
+Project::~Project() {
+  geometry.SetClipHooks(nullptr);
+}
 
 Project* ProjectCreate() {
   RenderLockGuard lock(RenderLock());
@@ -149,8 +181,9 @@ void ProjectFree(Project* project) {
   while (!project->track_index.empty()) {
     internal::FreeTrackTree(project->track_index.begin()->second, freed);
   }
-  if (project->first_geometry != nullptr) {
-    if (auto free_list = Hooks().geometry_free_list) free_list(project);
+  {
+    std::lock_guard geo(geometry::GeoLock());
+    project->geometry.Clear();
   }
   delete project;
 }
@@ -169,12 +202,9 @@ Project* ProjectCopy(const Project* project) {
   copy->next_track_number = project->next_track_number;
   copy->status = project->status;
   copy->description = project->description;
-  if (project->first_geometry != nullptr) {
-    auto copy_list = Hooks().geometry_copy_list;
-    if (copy_list == nullptr || !copy_list(project, copy.get())) {
-      platform::Ui().ErrorBox("ProjectCopy error: geometry");
-      copy->status = 0;
-    }
+  if (project->geometry.Size() != 0 && !geometry::GeoListCopy(project->geometry, copy->geometry)) {
+    platform::Ui().ErrorBox("ProjectCopy error: geometry");
+    copy->status = 0;
   }
   internal::TrackMap map;
   Track* head = nullptr;
@@ -184,6 +214,7 @@ Project* ProjectCopy(const Project* project) {
   }
   copy->first_track = head;
   internal::RepointInputs(copy->first_track, map, copy.get(), true);
+  RepointGeometry(project->geometry, copy.get());
   if (auto repoint = Hooks().clip_data_repoint_geometry) {
     TrackWalk(copy->first_track, [&](Track* t) {
       for (Clip* c = t->first_clip; c != nullptr; c = c->next) repoint(c, copy.get());
@@ -199,8 +230,9 @@ void ProjectMerge(Project* current, Project* loaded) {
   current->active_start = std::min(current->active_start, loaded->active_start);
   current->active_end = std::max(current->active_end, loaded->active_end);
 
-  if (loaded->first_geometry != nullptr) {
-    if (auto move_list = Hooks().geometry_move_list) move_list(loaded, current);
+  {
+    std::lock_guard geo(geometry::GeoLock());
+    current->geometry.TakeAll(loaded->geometry);
   }
 
   // The loaded list first, then the old one.

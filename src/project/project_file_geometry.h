@@ -1,5 +1,4 @@
-// A project's geometry list as the project file sees it: the list that belongs to a
-// project record, its chunk, numbering, owner clips.
+// A project's geometry list as the project file sees it: its chunk, numbering, owner clips.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +10,6 @@
 #include "project/project_file_template.h"
 
 namespace lumetra::project {
-
-// The geometry list of a project; created on first use. Project::first_geometry follows
-// its head. Installs the project hooks that free and move lists when none are installed.
-geometry::GeometryList& ProjectGeometry(Project* project);
-// Null when the project has no list yet.
-geometry::GeometryList* ProjectGeometryFind(const Project* project);
-void ProjectGeometrySync(Project* project);
 
 // Numbers the geometry 0, 1, 2 ... (clips must be numbered already), clears owner-clip
 // links to clips no longer in the project, and writes the Geometry list chunk.

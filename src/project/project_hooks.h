@@ -26,12 +26,6 @@ struct ProjectHooks {
   // Plug-in host: calls process->init with a copy of the context whose clip word is the
   // clip. Unset: the same, done by the project model itself.
   int32_t (*call_init)(HostCallContext* ctx, Clip* clip) = nullptr;
-  // Geometry: frees the project's geometry list.
-  void (*geometry_free_list)(Project* project) = nullptr;
-  // Geometry: copies from's geometry list into to (empty), links re-pointed; false on failure.
-  bool (*geometry_copy_list)(const Project* from, Project* to) = nullptr;
-  // Geometry: appends from's list after to's; the objects then belong to to.
-  void (*geometry_move_list)(Project* from, Project* to) = nullptr;
   // Geometry: re-times what the clip's data animates from [a, b[ to [c, d[.
   void (*geometry_retime_clip)(Clip* clip, float a, float b, float c, float d) = nullptr;
   // Clip data: geometry fields that point into another project are re-pointed to the

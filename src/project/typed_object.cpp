@@ -9,6 +9,7 @@
 #include "project/atom.h"
 #include "project/clip_data_memory.h"
 #include "project/object_error.h"
+#include "project/object_geometry.h"
 #include "project/object_kind.h"
 
 namespace lumetra::project {
@@ -44,6 +45,7 @@ intptr_t DeleteOperation(HostCallContext* ctx, void* object, int32_t kind, void*
 void TypedObjectsInit() {
   AtomInternStandardNames();
   ObjectOperationRegister("delete", DeleteOperation);
+  ObjectGeometryRegister();
 }
 
 intptr_t TemplateFieldValue(const TemplateField& field, const void* data) {

@@ -23,14 +23,14 @@ int g_depth = 0;  // guarded by the script lock
 void ClearMarks(project::Project* project) {
   if (project == nullptr) return;
   std::lock_guard lock(geometry::GeoLock());
-  for (geometry::Geometry* g = project->first_geometry; g != nullptr; g = g->next)
+  for (geometry::Geometry* g = project->geometry.First(); g != nullptr; g = g->next)
     g->flags &= ~geometry::kGeoScriptChanged;
 }
 
 void FlagMarked(project::Project* project) {
   if (project == nullptr) return;
   std::lock_guard lock(geometry::GeoLock());
-  for (geometry::Geometry* g = project->first_geometry; g != nullptr; g = g->next) {
+  for (geometry::Geometry* g = project->geometry.First(); g != nullptr; g = g->next) {
     if ((g->flags & geometry::kGeoScriptChanged) == 0) continue;
     g->flags |= geometry::kGeoChanged;
     geometry::GeoInvalidate(g);

@@ -8,7 +8,7 @@
 
 #include "anim/keyfloat.h"
 #include "geo_fixture.h"
-#include "geometry/geo_bytes.h"
+#include "geometry/geo_internal.h"
 
 namespace lumetra::geometry::test {
 namespace {
@@ -122,47 +122,47 @@ struct GeoChunk {
 std::vector<uint8_t> ListOf(const std::vector<GeoChunk>& chunks) {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  std::size_t list_at = w.OpenChunk(kChunkGeometryList);
+  std::size_t list_at = GeoOpenChunk(w, kChunkGeometryList);
   for (const GeoChunk& c : chunks) {
-    std::size_t at = w.OpenChunk(kChunkGeometry);
+    std::size_t at = GeoOpenChunk(w, kChunkGeometry);
     w.U16(c.kind);
     w.U32(c.flags);
     w.I32(c.number);
     w.U32(0);
     w.U32(0);
-    w.CString(c.name);
+    GeoCString(w, c.name);
     w.I32(c.parent);
-    std::size_t curve = w.OpenChunk(0xBF09);
+    std::size_t curve = GeoOpenChunk(w, 0xBF09);
     for (auto [t, x] : c.position_keys) {
       for (float v : {t, 0.f, 0.f, 0.f, 0.f, 0.f, x, 0.f, 0.f}) w.F32(v);
       w.U8(2);
       w.U8(0);
     }
-    w.CloseChunk(curve);
-    w.CloseChunk(w.OpenChunk(0xBF09));
-    w.CloseChunk(w.OpenChunk(0xBF09));
+    GeoCloseChunk(w, curve);
+    GeoCloseChunk(w, GeoOpenChunk(w, 0xBF09));
+    GeoCloseChunk(w, GeoOpenChunk(w, 0xBF09));
     out.insert(out.end(), c.payload.begin(), c.payload.end());
-    w.CloseChunk(at);
+    GeoCloseChunk(w, at);
   }
-  w.CloseChunk(list_at);
+  GeoCloseChunk(w, list_at);
   return out;
 }
 
 std::vector<uint8_t> Members(uint16_t id, std::vector<int32_t> numbers, bool flags_word) {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  std::size_t at = w.OpenChunk(id);
+  std::size_t at = GeoOpenChunk(w, id);
   if (flags_word) w.U32(1);
   for (int32_t n : numbers) w.I32(n);
-  w.CloseChunk(at);
+  GeoCloseChunk(w, at);
   return out;
 }
 
 std::vector<uint8_t> Handles() {
   std::vector<uint8_t> out;
   ByteWriter w(out);
-  w.CloseChunk(w.OpenChunk(0xBF09));
-  w.CloseChunk(w.OpenChunk(0xBF09));
+  GeoCloseChunk(w, GeoOpenChunk(w, 0xBF09));
+  GeoCloseChunk(w, GeoOpenChunk(w, 0xBF09));
   w.I32(-1);
   w.I32(-1);
   return out;
@@ -213,13 +213,13 @@ TEST(GeoChunk, BadNumbersAreMadeSafe) {
   pair.number = 2;
   {
     ByteWriter w(pair.payload);
-    std::size_t at = w.OpenChunk(0xBF85);
+    std::size_t at = GeoOpenChunk(w, 0xBF85);
     w.U32(0);
     w.I32(0x7FFFFFFF);  // no such geometry
     w.I32(1);           // not a contour
     w.U16(1000);
     for (int i = 0; i < 8; ++i) w.F32(nan);
-    w.CloseChunk(at);
+    GeoCloseChunk(w, at);
   }
   GeometryList list;
   GeoLoadContext ctx;

@@ -92,20 +92,25 @@ Project* BuildExample(ExampleProcesses& procs) {
   TrackSetName(shape, "Square");
   TrackSetName(back, "Background");
 
-  GeometryList& list = ProjectGeometry(p);
-  Geometry* square = list.Append(GeoCreate(kGeoContour, "Square", 360, 288, 0xFFFFFF, 0, 0));
-  const float corners[4][2] = {{-100, -100}, {100, -100}, {100, 100}, {-100, 100}};
+  GeometryList& list = p->geometry;
+  // Geometry space is in frame widths: x 0..1 across, y 0..A down the frame.
+  const ProjectSettings& f = p->settings;
+  const float aspect = float(f.height) / (float(f.width) * f.pixel_aspect);
+  const float cx = 0.5f, cy = aspect / 2, half = 0.14f;
+  Geometry* square = list.Append(GeoCreate(kGeoContour, "Square", cx, cy, 0xFFFFFF, 0, 0));
+  const float corners[4][2] = {{-half, -half}, {half, -half}, {half, half}, {-half, half}};
   for (int i = 0; i < 4; ++i) {
     std::string name = "Corner" + std::to_string(i + 1);
-    Geometry* v =
-        list.Append(GeoCreate(kGeoVertex, name, corners[i][0], corners[i][1], 0xFFFFFF, 0, 0));
+    Geometry* v = list.Append(
+        GeoCreate(kGeoVertex, name, cx + corners[i][0], cy + corners[i][1], 0xFFFFFF, 0, 0));
     GeoAttach(square, v);
+    // Linked in place: the corners turn and scale with the square.
+    EXPECT_EQ(GeoLink(square, v, 0), GeoLinkResult::kLinked);
   }
   square->Contour()->flags = 1;
   // The square turns a quarter and grows while it shows.
   square->rotation = Key(square->rotation, 4, 1, 90);
   square->scale = Key(square->scale, 4, 2, 1.5f, 1.5f);
-  ProjectGeometrySync(p);
 
   auto fill_clip = [&](Track* t, float start, float end, float r, float g, float b) {
     Clip* c = ClipCreate(nullptr, &procs.fill, start, end, t);
@@ -142,6 +147,19 @@ TEST(ProjectFileExample, CommittedExampleIsWhatTheWriterMakes) {
   EXPECT_EQ(committed, bytes);
   ProjectPtr q(ProjectLoadBytes(committed, kLoadMaskLoad));
   ASSERT_EQ(q->status, kLoadOk);
+  // In geometry space: the square sits at the frame's centre, its corners inside the frame.
+  const float aspect =
+      float(q->settings.height) / (float(q->settings.width) * q->settings.pixel_aspect);
+  geometry::Geometry* corner = q->geometry.FindByName("Corner1");
+  ASSERT_NE(corner, nullptr);
+  ASSERT_NE(corner->parent, nullptr);
+  float x = 0, y = 0;
+  geometry::GeoWorldPosition(corner->parent, 0, &x, &y);
+  EXPECT_NEAR(x, 0.5f, 1e-6);
+  EXPECT_NEAR(y, aspect / 2, 1e-6);
+  geometry::GeoWorldPosition(corner, 0, &x, &y);
+  EXPECT_NEAR(x, 0.36f, 1e-5);
+  EXPECT_NEAR(y, aspect / 2 - 0.14f, 1e-5);
   auto again = ProjectSaveBytes(q.get());
   EXPECT_EQ(again, committed);
   FileSession() = {};

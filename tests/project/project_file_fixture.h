@@ -106,7 +106,7 @@ inline Project* BuildRichProject(TestProcesses& procs) {
   Track* t3 = AddTrack(p);
   TrackSetName(t3, "Background");
 
-  GeometryList& list = ProjectGeometry(p);
+  GeometryList& list = p->geometry;
   Geometry* v1 = list.Append(GeoCreate(kGeoVertex, "v1", 0, 0, 1, 2, 0));
   Geometry* v2 = list.Append(GeoCreate(kGeoVertex, "v2", 10, 0, 1, 2, 0));
   Geometry* contour = list.Append(GeoCreate(kGeoContour, "shape", 0, 0, 3, 4, 0));
@@ -118,7 +118,6 @@ inline Project* BuildRichProject(TestProcesses& procs) {
   GeoAttach(group, contour);
   GeoMpairAssign(pair, 0, contour);
   GeoVertexSetRef(v1, 0, v2);
-  ProjectGeometrySync(p);
 
   Clip* a = ClipCreate(nullptr, &procs.blur, 1, 3, t1);
   auto* d = static_cast<TestParams*>(a->data);

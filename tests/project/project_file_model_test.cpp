@@ -91,7 +91,7 @@ TEST_F(ProjectFileModel, SaveLoadSaveGivesIdenticalBytes) {
   EXPECT_EQ(b->backup_copy->edited_clip, b);
   EXPECT_EQ(b->edit_window_position[2], 640);
   // Geometry and its links.
-  auto* list = ProjectGeometryFind(q);
+  auto* list = &q->geometry;
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->Size(), 6u);
   geometry::Geometry* contour = list->FindByName("shape");
@@ -102,7 +102,6 @@ TEST_F(ProjectFileModel, SaveLoadSaveGivesIdenticalBytes) {
   EXPECT_EQ(list->FindByName("pair")->MorphPair()->a, contour);
   EXPECT_EQ(list->FindByName("v1")->Vertex()->refs[0], list->FindByName("v2"));
   EXPECT_EQ(list->FindByName("temp")->owner_clip, a);
-  EXPECT_EQ(q->first_geometry, list->First());
   // Settings.
   EXPECT_EQ(q->settings.time_base, 30);
   EXPECT_EQ(q->settings.time_snap, 60);
@@ -248,7 +247,7 @@ TEST_F(ProjectFileModel, GeometryKeysInFramesBecomeSeconds) {
                   .build();
   Project* q = Keep(ProjectLoadBytes(file, kLoadMaskLoad));
   ASSERT_EQ(q->status, kLoadOk);
-  geometry::Geometry* g = q->first_geometry;
+  geometry::Geometry* g = q->geometry.First();
   ASSERT_NE(g, nullptr);
   ASSERT_NE(g->position, nullptr);
   ASSERT_NE(g->position->next, nullptr);
@@ -263,7 +262,7 @@ TEST_F(ProjectFileModel, MergeMaskReadsOnlyGeometryProcessesAndTracks) {
   Project* q = Keep(ProjectLoadBytes(bytes, kLoadMaskMerge));
   ASSERT_EQ(q->status, kLoadOk);
   EXPECT_EQ(TracksOf(q->first_track).size(), 3u);
-  EXPECT_EQ(ProjectGeometryFind(q)->Size(), 6u);
+  EXPECT_EQ(q->geometry.Size(), 6u);
   EXPECT_EQ(q->settings.time_base, 25);  // time settings are not read
   EXPECT_EQ(FileSession().settings.render_threads, 9);
   Project* r = Keep(ProjectLoadBytes(bytes, kLoadMaskLoad));

@@ -374,20 +374,5 @@ TEST_F(ProjectTest, AMoveToAnotherProjectTakesTheSubProjectAlong) {
   EXPECT_EQ(ClipResolveInput(inner, 1)->project, other);
 }
 
-TEST_F(ProjectTest, AFailedGeometryCopyIsReportedAndMarksTheCopy) {
-  int not_geometry = 0;
-  project_->first_geometry = reinterpret_cast<geometry::Geometry*>(&not_geometry);
-  AddTrack();
-  auto host = std::make_unique<platform::HeadlessUiHost>();
-  platform::SetUi(std::move(host));
-  Hooks().geometry_copy_list = [](const Project*, Project*) { return false; };
-  Project* copy = ProjectCopy(project_);
-  project_->first_geometry = nullptr;
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->status, 0);
-  EXPECT_NE(copy->first_track, nullptr);
-  EXPECT_NE(platform::LogText().find("ProjectCopy error: geometry"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace lumetra::project::testing

@@ -1,6 +1,7 @@
 // The script lock and nesting depth, and the geometry marks around a run.
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "geometry/geometry.h"
@@ -63,11 +64,9 @@ TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {
   project::Track track;
   track.project = &project;
   clip_.track = &track;
-  geometry::Geometry stale, touched;
+  geometry::Geometry& stale = *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  geometry::Geometry& touched = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   stale.flags = geometry::kGeoScriptChanged;  // left over from an earlier run
-  stale.next = &touched;
-  touched.prev = &stale;
-  project.first_geometry = &stale;
   static geometry::Geometry* target;
   static int refreshes;
   target = &touched;
@@ -91,9 +90,6 @@ TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {
   EXPECT_EQ(refreshes, 1);
 
   ScriptFunctions().Remove("Touch");
-  project.first_geometry = nullptr;
-  stale.next = nullptr;
-  touched.prev = nullptr;
   clip_.track = nullptr;
 }
 
