@@ -12,6 +12,7 @@
 #include "platform/error_text.h"
 #include "platform/file_ops.h"
 #include "platform/format.h"
+#include "platform/memory_log.h"
 #include "platform/ui_host.h"
 #include "project/change_flags.h"
 
@@ -73,10 +74,15 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
       if (Ui().AskYesNo(q) != Answer::Yes) return SaveOutcome::kCancelled;
     }
   }
+  // Set when the previous file was moved to its backup name: a failed write moves it back, so
+  // a save never leaves the path without a project.
+  std::optional<std::string> moved_to;
   if (exists && Options().BackupOnSave()) {
     std::string backup = BackupName(path);
     platform::RemoveFile(backup);
-    if (platform::RenameFile(path, backup) != 0) {
+    if (platform::RenameFile(path, backup) == 0) {
+      moved_to = backup;
+    } else {
       std::string q = Format(
           "Could not rename existing\n'%s'\nto\n'%s'\n while creating .BAK file\n\nContinue "
           "with Saving over ?",
@@ -86,6 +92,12 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
   }
   platform::Status(Format("%s '%s'...", "Saving project", path.c_str()));
   SaveResult result = store.Save(path);
+  if (result.status != SaveStatus::kSaved && moved_to && !platform::FileExists(path)) {
+    if (int error = platform::RenameFile(*moved_to, path); error != 0)
+      platform::DebugLog(
+          Format("Could not restore '%s' from '%s': ", path.c_str(), moved_to->c_str()) +
+          platform::SystemErrorText(error));
+  }
   switch (result.status) {
     case SaveStatus::kCannotCreate:
       platform::ShowError(

@@ -2,7 +2,6 @@
 // touches the current project only once that record loaded with status 1.
 #include "app/project_store_file.h"
 
-#include "platform/memory_log.h"
 #include "project/project.h"
 #include "project/project_file_io.h"
 #include "project/project_reader.h"
@@ -89,10 +88,7 @@ class FileProjectStore final : public ProjectStore {
 
   void RemoveProjectPresets() override { project::FileSession().render_preset.reset(); }
 
-  // Undo steps belong to the undo store; until it exists a step is only logged.
-  void RecordUndoStep(std::string_view description) override {
-    platform::DebugLog(std::string("Undo step: ") + std::string(description));
-  }
+  // Undo steps go to the undo store through the base class (undo_wiring.cpp).
 
  private:
   // A loaded record with status 1, or null with result filled in (a failed record freed).

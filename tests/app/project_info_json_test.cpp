@@ -51,6 +51,8 @@ TEST(ProjectInfoJson, ToolArguments) {
   EXPECT_EQ(State().current_file, out);
   q.reset();
   fs::remove_all(dir);
+  // The loaded project is still current and its clips name the virtual processes.
+  while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
   project::VirtualProcessesClear();
 }
 

@@ -1,0 +1,288 @@
+// The real start-up, file commands and undo store together: the steps start-up, Load and Merge
+// record, recovery of an instance killed after a load, and a save whose write fails.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <list>
+#include <set>
+
+#include "app/app_hooks.h"
+#include "app/app_state.h"
+#include "app/exit_status.h"
+#include "app/file_commands.h"
+#include "app/main_window.h"
+#include "app/options_store.h"
+#include "app/project_store.h"
+#include "app/startup.h"
+#include "binary_runner.h"
+#include "platform/ui_host.h"
+#include "project/change_flags.h"
+#include "project/project.h"
+#include "project/project_file_io.h"
+#include "project/track.h"
+#include "undo/undo.h"
+
+using namespace lumetra;
+using namespace lumetra::app;
+
+namespace {
+
+// The default hooks (so the real undo wiring runs) with two probes: when start-up is done, and
+// when a file command redraws after it finished.
+class ProbeHooks final : public AppHooks {
+ public:
+  std::function<void()> on_ready;
+  std::function<void()> on_redraw;
+  void StartRenderThreads(int) override {
+    if (on_ready) on_ready();
+  }
+  void Redraw() override {
+    if (on_redraw) on_redraw();
+  }
+};
+
+// An environment variable set for one test and put back after it.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class UndoFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("lumetra-undo-flow-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "bin");
+    env_.emplace_back("TMPDIR", dir_.c_str());
+    env_.emplace_back("XDG_RUNTIME_DIR", nullptr);
+    env_.emplace_back("XDG_CONFIG_HOME", (dir_ / "config").c_str());
+    env_.emplace_back("LUMETRA_DEBUG_LOG", nullptr);
+    // No "Temp" beside the program: the per-user directory under TMPDIR is used, as the built
+    // program run from the same environment does.
+    temp_ = dir_ / ("lumetra-" + std::to_string(getuid()));
+    ResetState();
+    ResetMainQueue();
+    project::ClearChangeFlags();
+    SetStore(nullptr);
+    SetOptions(nullptr);
+    auto ui = std::make_unique<platform::HeadlessUiHost>(false);
+    ui->SetDialogPolicy([this](std::string_view dialog, std::string_view) {
+      dialogs_.emplace_back(dialog);
+      return dialog == "RECOVERDLG" && accept_recovery_ ? platform::Answer::Ok
+                                                        : platform::Answer::Cancel;
+    });
+    ui->SetFilePolicy([this](const platform::FileDialogRequest&) { return file_answer_; });
+    previous_ui_ = platform::SetUi(std::move(ui));
+    auto hooks = std::make_unique<ProbeHooks>();
+    hooks_ = hooks.get();
+    SetHooks(std::move(hooks));
+  }
+  void TearDown() override {
+    SetHooks(nullptr);
+    SetStore(nullptr);
+    SetOptions(nullptr);
+    platform::SetUi(std::move(previous_ui_));
+    while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
+    project::ClearChangeFlags();
+    env_.clear();
+    std::filesystem::remove_all(dir_);
+  }
+
+  int Start(const std::vector<std::string>& args) {
+    return AppMain(args, (dir_ / "bin" / "lumetra").string());
+  }
+
+  // A project file whose first track carries `name`.
+  std::string WriteProject(const std::string& file, const std::string& name) {
+    project::Project* p = project::ProjectCreate();
+    project::ProjectSetDefaults(p);
+    project::TrackAppend(p, project::TrackCreate(p));
+    project::TrackSetName(p->first_track, name);
+    p->description = name + " project";
+    std::string path = (dir_ / file).string();
+    EXPECT_EQ(project::ProjectSaveFile(p, path, {}), project::kSaveOk);
+    project::ProjectFree(p);
+    return path;
+  }
+
+  // The snapshot files in the program's temporary directory.
+  std::set<std::string> Snapshots() const {
+    std::set<std::string> names;
+    if (!std::filesystem::exists(temp_)) return names;
+    for (const auto& e : std::filesystem::directory_iterator(temp_)) {
+      std::string name = e.path().filename().string();
+      if (name.size() == 12 && name.ends_with(".sav")) names.insert(name);
+    }
+    return names;
+  }
+
+  static std::vector<uint8_t> CurrentBytes() {
+    return project::ProjectSaveBytes(project::CurrentProject());
+  }
+
+  std::filesystem::path dir_, temp_;
+  std::list<ScopedEnv> env_;
+  ProbeHooks* hooks_ = nullptr;
+  std::vector<std::string> dialogs_;
+  std::optional<std::string> file_answer_;
+  bool accept_recovery_ = false;
+  std::unique_ptr<platform::UiHost> previous_ui_;
+};
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST_F(UndoFlowTest, StartLoadAndMergeRecordStepsAndExitRemovesThem) {
+  std::string film = WriteProject("film.ZTP", "Loaded");
+  file_answer_ = WriteProject("part.ZTP", "Merged");
+  std::set<std::string> at_ready;
+  std::vector<std::set<std::string>> at_redraw;
+  std::vector<std::string> descriptions;
+  std::vector<uint32_t> flags;
+  hooks_->on_ready = [&] {
+    at_ready = Snapshots();
+    descriptions.push_back(undo::UndoDescription(0).value_or("-"));
+  };
+  hooks_->on_redraw = [&] {
+    at_redraw.push_back(Snapshots());
+    descriptions.push_back(undo::UndoDescription(0).value_or("-"));
+    flags.push_back(project::ChangeFlags());
+    if (at_redraw.size() == 1) PostCommand(kMenuMerge);
+  };
+
+  EXPECT_EQ(Start({film}), kExitOk);
+  EXPECT_EQ(at_ready, (std::set<std::string>{"Orcr0001.sav"}));
+  ASSERT_EQ(at_redraw.size(), 2u);
+  EXPECT_EQ(at_redraw[0], (std::set<std::string>{"Orcr0001.sav", "Orcr0002.sav"}));
+  EXPECT_EQ(at_redraw[1], (std::set<std::string>{"Orcr0001.sav", "Orcr0002.sav", "Orcr0003.sav"}));
+  EXPECT_EQ(descriptions,
+            (std::vector<std::string>{"New project", "Load project", "Merge project"}));
+  EXPECT_EQ(flags,
+            (std::vector<uint32_t>{0u, project::kChangedTracks | project::kChangedGeometries}));
+  // The exit sequence took this instance's snapshots with it.
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+TEST_F(UndoFlowTest, InstanceKilledAfterLoadIsRecoveredUnlessSlashQ) {
+  std::string film = WriteProject("film.ZTP", "Loaded");
+  const std::filesystem::path expected = dir_ / "expected.bin";
+  int up[2];
+  ASSERT_EQ(pipe(up), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    alarm(60);  // a failing parent never leaves the child behind
+    close(up[0]);
+    hooks_->on_redraw = [&] {
+      std::vector<uint8_t> bytes = CurrentBytes();
+      std::ofstream(expected, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+      if (write(up[1], "R", 1) != 1) _exit(3);
+      for (;;) pause();
+    };
+    Start({film});
+    _exit(2);
+  }
+  close(up[1]);
+  char ready = 0;
+  ASSERT_EQ(read(up[0], &ready, 1), 1);
+  close(up[0]);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(Snapshots(), (std::set<std::string>{"Orcr0001.sav", "Orcr0002.sav"}));
+
+  // The built program finds exactly the one lost project and offers it; with "/Q" it does not.
+  {
+    ScopedEnv log("LUMETRA_DEBUG_LOG", "-");
+    app::testing::Outcome offered = app::testing::RunBinary("", dir_.string());
+    EXPECT_EQ(offered.status, 0) << offered.output;
+    EXPECT_NE(offered.output.find("Select project to recover"), std::string::npos)
+        << offered.output;
+    std::size_t first = offered.output.find("Lost project: " + film + "\n");
+    EXPECT_NE(first, std::string::npos) << offered.output;
+    EXPECT_EQ(offered.output.find("Lost project: ", first + 1), std::string::npos)
+        << offered.output;
+    app::testing::Outcome skipped = app::testing::RunBinary("/Q", dir_.string());
+    EXPECT_EQ(skipped.status, 0) << skipped.output;
+    EXPECT_EQ(skipped.output.find("Select project to recover"), std::string::npos)
+        << skipped.output;
+    EXPECT_EQ(skipped.output.find("Lost project: "), std::string::npos) << skipped.output;
+  }
+  // Declined and skipped: the series is still there, and those runs removed their own files.
+  EXPECT_EQ(Snapshots(), (std::set<std::string>{"Orcr0001.sav", "Orcr0002.sav"}));
+
+  // Accepted: the project is the one the killed instance had loaded, named by its file.
+  accept_recovery_ = true;
+  std::vector<uint8_t> recovered;
+  std::string description;
+  hooks_->on_ready = [&] {
+    recovered = CurrentBytes();
+    description = undo::UndoDescription(0).value_or("-");
+  };
+  EXPECT_EQ(Start({}), kExitOk);
+  EXPECT_EQ(dialogs_, std::vector<std::string>{"RECOVERDLG"});
+  std::string want = ReadText(expected);
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(std::string(recovered.begin(), recovered.end()), want);
+  EXPECT_EQ(State().current_file, film);
+  EXPECT_EQ(description, "Load project");
+  // The recovering instance continued the series and removed it at its normal exit.
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+TEST_F(UndoFlowTest, FailedSaveLeavesThePreviousFileAtItsPath) {
+  ASSERT_TRUE(Store().CreateInitialProject());
+  std::string path = WriteProject("work.ZTP", "Before");
+  std::string before = ReadText(path);
+  // A directory where the writer puts its temporary file: the write fails, even for root.
+  std::filesystem::create_directories(path + ".tmp/keep");
+  State().current_file = path;
+  project::SetChangeFlags(project::kChangedTracks);
+
+  EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  EXPECT_EQ(ReadText(path), before);
+  EXPECT_EQ(project::ChangeFlags(), project::kChangedTracks);
+
+  // Once the writer can write, the same save makes the backup and the new file.
+  std::filesystem::remove_all(path + ".tmp");
+  EXPECT_EQ(CommandSave(), SaveOutcome::kSaved);
+  EXPECT_EQ(ReadText(dir_ / "work.BAK"), before);
+  std::vector<uint8_t> now = CurrentBytes();
+  EXPECT_EQ(ReadText(path), std::string(now.begin(), now.end()));
+  EXPECT_EQ(project::ChangeFlags(), 0u);
+}
+
+}  // namespace
