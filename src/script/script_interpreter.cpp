@@ -20,6 +20,21 @@ namespace {
 // The run's clip flag saying its edit window works on the editing copy.
 constexpr uint32_t kClipBeingEdited = 0x02;
 
+// Plus, minus, multiply or divide in T (unsigned types wrap); division by zero gives 0.
+template <typename T>
+T ApplyArithmetic(Operator op, T a, T b) {
+  switch (op) {
+    case kOpPlus:
+      return a + b;
+    case kOpMinus:
+      return a - b;
+    case kOpMultiply:
+      return a * b;
+    default:
+      return b == T{0} ? T{0} : a / b;
+  }
+}
+
 bool IsTypeName(const std::string& s) {
   return s == "int" || s == "integer" || s == "float" || s == "unsigned";
 }
@@ -742,24 +757,7 @@ bool Interpreter::Arithmetic(Operator op, const Value& left, const Value& right,
   }
   if (left.type == kTypeFloat || right.type == kTypeFloat) {
     float a = IsNumber(left.type) ? AsFloat(left) : 0.0f;
-    float r = a;
-    if (IsNumber(right.type)) {
-      float b = AsFloat(right);
-      switch (op) {
-        case kOpPlus:
-          r = a + b;
-          break;
-        case kOpMinus:
-          r = a - b;
-          break;
-        case kOpMultiply:
-          r = a * b;
-          break;
-        default:
-          r = b == 0.0f ? 0.0f : a / b;
-          break;
-      }
-    }
+    float r = IsNumber(right.type) ? ApplyArithmetic(op, a, AsFloat(right)) : a;
     out = Value::Float(r);
     return true;
   }
@@ -770,24 +768,7 @@ bool Interpreter::Arithmetic(Operator op, const Value& left, const Value& right,
   if (left.type == kTypeUnsigned || right.type == kTypeUnsigned) {
     // 64-bit words (addresses): wrap around; an int operand keeps its sign.
     uint64_t a = IsIntegral(left.type) ? Bits(left) : 0;
-    uint64_t r = a;
-    if (IsIntegral(right.type)) {
-      uint64_t b = Bits(right);
-      switch (op) {
-        case kOpPlus:
-          r = a + b;
-          break;
-        case kOpMinus:
-          r = a - b;
-          break;
-        case kOpMultiply:
-          r = a * b;
-          break;
-        default:
-          r = b == 0 ? 0 : a / b;
-          break;
-      }
-    }
+    uint64_t r = IsIntegral(right.type) ? ApplyArithmetic(op, a, Bits(right)) : a;
     out = Value::Unsigned(r);
     return true;
   }
@@ -796,25 +777,14 @@ bool Interpreter::Arithmetic(Operator op, const Value& left, const Value& right,
   int32_t r = a;
   if (right.type == kTypeInt) {
     int32_t b = right.i;
-    uint32_t ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
-    switch (op) {
-      case kOpPlus:
-        r = static_cast<int32_t>(ua + ub);
-        break;
-      case kOpMinus:
-        r = static_cast<int32_t>(ua - ub);
-        break;
-      case kOpMultiply:
-        r = static_cast<int32_t>(ua * ub);
-        break;
-      default:
-        if (a == INT32_MIN && b == -1) {
-          Report(FormatMessage("%sinteger overflow in division.", kPrefix));
-          return false;
-        }
-        r = b == 0 ? 0 : a / b;
-        break;
+    bool divide = op != kOpPlus && op != kOpMinus && op != kOpMultiply;
+    if (divide && a == INT32_MIN && b == -1) {
+      Report(FormatMessage("%sinteger overflow in division.", kPrefix));
+      return false;
     }
+    r = divide ? ApplyArithmetic(op, a, b)
+               : static_cast<int32_t>(
+                     ApplyArithmetic(op, static_cast<uint32_t>(a), static_cast<uint32_t>(b)));
   }
   out = Value::Int(r);
   return true;
