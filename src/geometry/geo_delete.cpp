@@ -33,13 +33,17 @@ void DetachOwnMembers(Geometry* g) {
   }
 }
 
-// Removes every slot of h that holds g, without touching g's own index.
-void DropFromHolder(Geometry* h, const Geometry* g) {
-  if (auto* c = h->Contour()) std::erase(c->vertices, g);
-  if (auto* gr = h->Group()) std::erase(gr->members, g);
+// Removes one slot of h that holds g, without touching g's own index. g's index has one
+// entry per slot, so calling this once per entry empties them all; searching from the back
+// keeps deleting a contour's vertices from the end linear rather than quadratic.
+void DropOneFromHolder(Geometry* h, const Geometry* g) {
+  if (auto* c = h->Contour()) GeoEraseOne(c->vertices, g);
+  if (auto* gr = h->Group()) GeoEraseOne(gr->members, g);
   if (auto* m = h->MorphPair()) {
-    if (m->a == g) m->a = nullptr;
-    if (m->b == g) m->b = nullptr;
+    if (m->a == g)
+      m->a = nullptr;
+    else if (m->b == g)
+      m->b = nullptr;
   }
 }
 
@@ -78,13 +82,16 @@ void GeoDeleteEx(Geometry* g, bool with_subtree, float time) {
   g->containers.clear();
   const uint64_t stamp = GeometryList::NextVisit();
   for (Geometry* h : holders) {
-    if (h->visit == stamp || !list->Holds(h)) continue;
-    h->visit = stamp;
-    platform::DebugLog("GeoDeleteEx: --- '" + h->name + "'<--'" + g->name + "'");
-    if (h->kind == kGeoVector)
-      GeoDeleteEx(h, false, time);
-    else
-      DropFromHolder(h, g);
+    if (!list->Holds(h)) continue;
+    if (h->visit != stamp) {
+      h->visit = stamp;
+      platform::DebugLog("GeoDeleteEx: --- '" + h->name + "'<--'" + g->name + "'");
+      if (h->kind == kGeoVector) {
+        GeoDeleteEx(h, false, time);
+        continue;
+      }
+    }
+    if (h->kind != kGeoVector) DropOneFromHolder(h, g);
   }
   for (Geometry* r : g->referrers) {
     if (auto* v = r->Vertex())
