@@ -32,9 +32,12 @@ std::vector<std::thread> StartReaders(std::atomic<bool>& done, std::atomic<int>&
       do {
         read();
         reads.fetch_add(1, std::memory_order_relaxed);
+        std::this_thread::yield();
       } while (!done.load(std::memory_order_acquire));
     });
   }
+  // The writer starts once every reader has read, so that writes overlap reads.
+  while (reads.load() < kReaders) std::this_thread::yield();
   return readers;
 }
 
