@@ -40,8 +40,7 @@ class UiHost {
   virtual Answer RunDialog(std::string_view dialog, std::string_view title) = 0;
   // A modal list dialog: the index of the item the user picked, or nothing when cancelled.
   // A host without lists runs the dialog and takes the first item on Ok.
-  virtual std::optional<std::size_t> ChooseFromList(std::string_view dialog,
-                                                    std::string_view title,
+  virtual std::optional<std::size_t> ChooseFromList(std::string_view dialog, std::string_view title,
                                                     const std::vector<std::string>& items);
 };
 

@@ -26,9 +26,10 @@ enum TimeDisplay : int32_t {
   kTimeDisplaySeconds = 2,
 };
 
-// sign(x) * trunc(|x| + epsilon) with x = time * base. A time made by FrameToTime(n, base) gives n again for every
-// frame f32 can tell apart: the f32 rounding of the time (at most |time * base| * 2^-24
-// frames) is added to the epsilon. Non-finite times give 0; results saturate at int32.
+// sign(x) * trunc(|x| + epsilon) with x = time * base. A time made by FrameToTime(n, base)
+// gives n again for every frame f32 can tell apart, negative ones too: the f32 rounding of
+// the time (at most |x| * 2^-24 frames) is added to the epsilon. Non-finite times give 0;
+// results saturate at int32.
 int32_t TimeToFrame(float time, int32_t base, double epsilon);
 
 // frame / base, correctly rounded to f32. A base outside 1..1000 is clamped first.

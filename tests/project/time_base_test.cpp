@@ -107,7 +107,7 @@ TEST(TimeBase, RenderSegmentFrames) {
       // Shorter than a frame, both ends in the same frame after the epsilon.
       {3.9999f, 4.0f, 25, 100, 100},
       {0.0f, 0.01f, 25, 0, 0},
-      {0.0f, 0.04f, 25, 0, 0},   // the end frame 1 is above 0: lowered to 0
+      {0.0f, 0.04f, 25, 0, 0},  // the end frame 1 is above 0: lowered to 0
       {0.0f, 0.08f, 25, 0, 1},
       {7199.0f, 7200.0f, 1000, 7199000, 7199999},
   };

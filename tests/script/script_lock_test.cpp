@@ -67,8 +67,7 @@ TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {
   geometry::Geometry& stale = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   geometry::Geometry& touched = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   geometry::Geometry& child = *project.geometry.Append(std::make_unique<geometry::Geometry>());
-  geometry::Geometry& grandchild =
-      *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  geometry::Geometry& grandchild = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   geometry::Geometry& bystander = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   // Linked below the touched one: they move with it.
   child.parent = &touched;
