@@ -29,9 +29,10 @@ void AppUndoHost::SetTitle(const std::string& title) {
 std::optional<std::size_t> AppUndoHost::ChooseRecovery(const std::vector<std::string>& labels) {
   for (const std::string& label : labels) platform::DebugLog("Lost project: " + label);
   if (labels.empty()) return std::nullopt;
-  if (platform::Ui().RunDialog("RECOVERDLG", "Select project to recover") != platform::Answer::Ok)
-    return std::nullopt;
-  return 0;
+  std::optional<std::size_t> chosen =
+      platform::Ui().ChooseFromList("RECOVERDLG", "Select project to recover", labels);
+  if (chosen && *chosen >= labels.size()) return std::nullopt;
+  return chosen;
 }
 
 void PrepareUndoStore() {

@@ -61,6 +61,23 @@ Answer HeadlessUiHost::RunDialog(std::string_view dialog, std::string_view title
   return a == Answer::Ok || a == Answer::Yes ? Answer::Ok : Answer::Cancel;
 }
 
+std::optional<std::size_t> HeadlessUiHost::ChooseFromList(std::string_view dialog,
+                                                          std::string_view title,
+                                                          const std::vector<std::string>& items) {
+  if (!list_policy_) return UiHost::ChooseFromList(dialog, title, items);
+  Show("dialog", title);
+  if (offline_ || items.empty()) return std::nullopt;
+  std::optional<std::size_t> chosen = list_policy_(dialog, title, items);
+  if (chosen && *chosen >= items.size()) return std::nullopt;
+  return chosen;
+}
+
+std::optional<std::size_t> UiHost::ChooseFromList(std::string_view dialog, std::string_view title,
+                                                  const std::vector<std::string>& items) {
+  if (items.empty() || RunDialog(dialog, title) != Answer::Ok) return std::nullopt;
+  return 0;
+}
+
 UiHost& Ui() {
   std::lock_guard lock(g_ui_mutex);
   if (!g_ui) g_ui = std::make_unique<HeadlessUiHost>();
