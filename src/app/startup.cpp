@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "platform/error_text.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/system_info.h"
@@ -204,7 +205,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   RecoveryResult recovery = s.recover ? hooks.OfferRecovery() : RecoveryResult::kNoneFound;
   if (recovery != RecoveryResult::kRecovered) {
     if (int error = hooks.StartUndoStore(); error != 0) {
-      platform::ShowError(Format("Can't create mutex\nerror %d", error));
+      platform::ShowError(Format("Can't create mutex\n%s", platform::SystemErrorText(error).c_str()));
       return kExitUndoStoreFailed;
     }
   }
