@@ -11,7 +11,8 @@ enum ExitStatus : int {
   kExitOfflineLoadFailed = 5,    // "/R": the project did not load; nothing was rendered
   kExitOfflineRenderFailed = 6,  // "/R": the project loaded but the render failed
   kExitUndoStoreFailed = 7,      // the start-up lock for the undo store could not be taken
-  kExitSaveFailed = 8,           // "--save-as": the project loaded but could not be saved
+  kExitSaveFailed = 8,           // "--save-as": the project loaded but could not be saved, or
+                                 // a tool's output could not be written (stdout full or closed)
 };
 
 }  // namespace lumetra::app

@@ -14,6 +14,7 @@
 #include "model/pseudo_track.h"
 #include "model/render_lock.h"
 #include "model/track.h"
+#include "platform/error_text.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/system_info.h"
@@ -204,7 +205,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   RecoveryResult recovery = s.recover ? hooks.OfferRecovery() : RecoveryResult::kNoneFound;
   if (recovery != RecoveryResult::kRecovered) {
     if (int error = hooks.StartUndoStore(); error != 0) {
-      platform::ShowError(Format("Can't create mutex\nerror %d", error));
+      platform::ShowError(Format("Can't create mutex\n%s", platform::SystemErrorText(error).c_str()));
       return kExitUndoStoreFailed;
     }
   }

@@ -1,4 +1,4 @@
-// Snapshot files on disk: written whole under a temporary name and renamed into place, listed
+// Snapshot files on disk: written whole through the atomic-write helper, listed
 // and removed by prefix.
 #pragma once
 
@@ -19,8 +19,8 @@ struct SnapshotWriteResult {
   int error = 0;
 };
 
-// Writes `<path>.tmp` and renames it over `path`, so the scan never meets a half-written
-// snapshot under a snapshot's name.
+// Writes through platform::AtomicWriteFile (a unique "<path>.tmp-XXXXXX" renamed over
+// `path`), so the scan never meets a half-written snapshot under a snapshot's name.
 SnapshotWriteResult WriteSnapshotFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // The whole file; false when it cannot be opened or read.

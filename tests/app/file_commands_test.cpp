@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app_fixture.h"
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 
 using namespace lumetra;
@@ -133,6 +136,35 @@ TEST_F(FileCommands, SaveAsNamesTheProjectAndMakesABackup) {
   options_->backup = false;
   EXPECT_EQ(CommandSave(), SaveOutcome::kSaved);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "p.BAK"));
+}
+
+TEST_F(FileCommands, ABackupThatCannotBeKeptAsksAndTargetsThatAreNoFileAreRefused) {
+  std::string path = MakeFile("p.ZTP", "old");
+  std::filesystem::create_directory(dir_ / "p.BAK");  // the backup name is taken by a folder
+  State().current_file = path;
+  for (Answer answer : {Answer::No, Answer::Yes}) {
+    questions_.clear();
+    calls_.log.clear();
+    answers_ = {answer};
+    EXPECT_EQ(CommandSave(), answer == Answer::Yes ? SaveOutcome::kSaved : SaveOutcome::kCancelled);
+    ASSERT_EQ(questions_.size(), 1u);
+    EXPECT_EQ(questions_[0].rfind("Could not rename existing\n'" + path + "'\nto\n'", 0), 0u);
+    EXPECT_EQ(calls_.Has("save " + path), answer == Answer::Yes);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "p.BAK"));
+  }
+  // A folder as the target: refused before any question, backup or write.
+  const std::string folder = (dir_ / "folder.ZTP").string();
+  std::filesystem::create_directory(folder);
+  State().current_file = folder;
+  questions_.clear();
+  calls_.log.clear();
+  EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  EXPECT_TRUE(questions_.empty());
+  EXPECT_FALSE(calls_.Has("save " + folder));
+  EXPECT_NE(platform::LogText().find("Could not save project:\n" + folder + "\n\n" +
+                                     platform::SystemErrorText(EISDIR)),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "folder.BAK"));
 }
 
 TEST_F(FileCommands, SavingOverAnEarlyVersionAsksFirst) {

@@ -2,9 +2,11 @@
 // record, recovery of an instance killed after a load, and a save whose write fails.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -265,21 +267,47 @@ TEST_F(UndoFlowTest, InstanceKilledAfterLoadIsRecoveredUnlessSlashQ) {
   EXPECT_TRUE(Snapshots().empty());
 }
 
+// Lowers the file size limit of the process while it lives; writes past it fail with EFBIG
+// instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = old_;
+    lower.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &lower);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*old_handler_)(int) = nullptr;
+};
+
 TEST_F(UndoFlowTest, FailedSaveLeavesThePreviousFileAtItsPath) {
   ASSERT_TRUE(Store().CreateInitialProject());
   std::string path = WriteProject("work.ZTP", "Before");
   std::string before = ReadText(path);
-  // A directory where the writer puts its temporary file: the write fails, even for root.
-  std::filesystem::create_directories(path + ".tmp/keep");
   State().current_file = path;
   project::SetChangeFlags(project::kChangedTracks);
-
-  EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  {
+    // A file size limit below the project's size: the write fails, even for root.
+    FileSizeLimit limit(16);
+    EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  }
   EXPECT_EQ(ReadText(path), before);
   EXPECT_EQ(project::ChangeFlags(), project::kChangedTracks);
+  // The backup was kept and no temporary file was left behind.
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    if (e.path().filename().string().starts_with("work.")) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"work.ZTP", "work.BAK"}));
 
   // Once the writer can write, the same save makes the backup and the new file.
-  std::filesystem::remove_all(path + ".tmp");
   EXPECT_EQ(CommandSave(), SaveOutcome::kSaved);
   EXPECT_EQ(ReadText(dir_ / "work.BAK"), before);
   std::vector<uint8_t> now = CurrentBytes();
