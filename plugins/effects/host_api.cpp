@@ -102,7 +102,8 @@ LumetraObject HostObjectCreate(HostCallContext* ctx, const char* kind, const cha
 bool HostObjectAddField(HostCallContext* ctx, LumetraObject tmpl, const char* field_name,
                         const char* type_name, const void* address, int32_t count) {
   return g_host.object_add_field &&
-         g_host.object_add_field(ctx, tmpl, field_name, type_name, address, count) != 0;
+         g_host.object_add_field(ctx, reinterpret_cast<LumetraTemplate>(tmpl), field_name,
+                                type_name, address, count) != 0;
 }
 
 bool HostObjectSetValue(HostCallContext* ctx, LumetraObject object, const char* key,

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "lumetra_plugin.h"
+#include "lumetra/plugin.h"
 
 namespace effects {
 

@@ -97,7 +97,9 @@ int32_t GetLibInfo(HostCallContext* ctx, const HostServiceTable* table) {
 }  // namespace
 }  // namespace effects
 
-extern "C" __attribute__((visibility("default"))) int32_t ZOLT_GetLibInfo(
-    HostCallContext* ctx, const effects::HostServiceTable* table) {
-  return effects::Guarded<int32_t>(ctx, 0, [&] { return effects::GetLibInfo(ctx, table); });
+// The public table and the library's slot view share one layout: slot n is the n-th pointer.
+extern "C" LUMETRA_EXPORT int32_t ZOLT_GetLibInfo(HostCallContext* ctx,
+                                                  const ::HostServiceTable* table) {
+  const auto* slots = reinterpret_cast<const effects::HostServiceTable*>(table);
+  return effects::Guarded<int32_t>(ctx, 0, [&] { return effects::GetLibInfo(ctx, slots); });
 }

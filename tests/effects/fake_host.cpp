@@ -9,7 +9,8 @@ namespace {
 
 FakeHost* g_host = nullptr;
 
-FakeObject* AsObject(LumetraObject o) { return static_cast<FakeObject*>(o); }
+template <typename Handle>
+FakeObject* AsObject(Handle o) { return reinterpret_cast<FakeObject*>(o); }
 
 PIC* GetInputFrame(HostCallContext*, int32_t input, float) {
   return input == 0 ? g_host->input0 : nullptr;
@@ -54,15 +55,15 @@ int32_t ClipGetValue(HostCallContext*, const char* key, int32_t, intptr_t* value
   if (fvalue) *fvalue = static_cast<float>(v);
   return 1;
 }
-LumetraObject ObjectCreate(HostCallContext*, const char* kind, const char* name, LumetraObject,
+LumetraObject ObjectCreate(HostCallContext*, const char* kind, const char* name, LumetraTemplate,
                            const void* data) {
   FakeObject& o = g_host->objects.emplace_back();
   o.kind = kind;
   o.name = name ? name : "";
   o.base = data;
-  return &o;
+  return reinterpret_cast<LumetraObject>(&o);
 }
-int32_t ObjectAddField(HostCallContext*, LumetraObject tmpl, const char* name, const char* type,
+int32_t ObjectAddField(HostCallContext*, LumetraTemplate tmpl, const char* name, const char* type,
                        const void* address, int32_t count) {
   FakeObject* o = AsObject(tmpl);
   const auto offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(o->base);

@@ -57,6 +57,10 @@ struct FakeHost {
 
   effects::HostServiceTable table{};
   HostCallContext ctx{};
+  // The same slots as the public table type the entry point takes.
+  const ::HostServiceTable* PublicTable() const {
+    return reinterpret_cast<const ::HostServiceTable*>(&table);
+  }
 
   // A picture made like the host's PicCreate (counted).
   static PIC* MakePic(int32_t width, int32_t height);

@@ -9,7 +9,6 @@
 #include "effects/expected_records.h"
 #include "effects/fake_host.h"
 
-extern "C" int32_t ZOLT_GetLibInfo(HostCallContext* ctx, const effects::HostServiceTable* table);
 
 namespace effects_test {
 namespace {
@@ -42,7 +41,7 @@ TEST(EffectsRegistration, HostBelowVersion1000GetsNothing) {
     FakeHost host;
     host.version = 999;
     host.answer_version = answered;
-    EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 0);
+    EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 0);
     EXPECT_TRUE(host.objects.empty());
   }
 }
@@ -50,7 +49,7 @@ TEST(EffectsRegistration, HostBelowVersion1000GetsNothing) {
 TEST(EffectsRegistration, Version1000RegistersEveryRecordInOrderWithItsTexts) {
   FakeHost host;
   host.version = 1000;
-  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 1);
+  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 1);
   const auto records = Records(host);
   ASSERT_EQ(records.size(), std::size(kExpectedRecords));
   ASSERT_EQ(host.completed.size(), records.size());
@@ -117,7 +116,7 @@ size_t ElementSize(std::string type) {
 
 TEST(EffectsRegistration, TemplatesLayFieldsOutNativelyInOrderWithoutOverlap) {
   FakeHost host;
-  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 1);
+  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 1);
   size_t effect = 0;
   for (const effects::LibraryRecord& record : effects::LibraryRecords()) {
     if (record.effect == nullptr) continue;
@@ -153,7 +152,7 @@ TEST(EffectsRegistration, RecordTableKeepsIconsAndDialogs) {
 
 TEST(EffectsRegistration, InputFormatsCarryTheirKeys) {
   FakeHost host;
-  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 1);
+  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 1);
   std::vector<const FakeObject*> formats;
   for (const FakeObject& o : host.objects) {
     if (o.kind == "InputFormat") formats.push_back(&o);
@@ -179,7 +178,7 @@ TEST(EffectsRegistration, InputFormatsCarryTheirKeys) {
 TEST(EffectsRegistration, FailedObjectCompleteAnswers0AndKeepsTheOthers) {
   FakeHost host;
   host.fail_complete_at = 5;  // the sixth effect: Paste
-  EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 0);
+  EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 0);
   ASSERT_EQ(host.completed.size(), std::size(kExpectedRecords) - 1);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(host.completed[i]->name, kExpectedRecords[i].signature);
   EXPECT_EQ(host.completed[5]->name, kExpectedRecords[6].signature);
@@ -188,13 +187,13 @@ TEST(EffectsRegistration, FailedObjectCompleteAnswers0AndKeepsTheOthers) {
 TEST(EffectsRegistration, FormatsTheHostIgnoresDoNotFailTheLibrary) {
   FakeHost host;
   host.ignore_formats = true;
-  EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 1);
+  EXPECT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 1);
   EXPECT_EQ(host.completed.size(), 37u);
 }
 
 TEST(EffectsRegistration, ZorEdezeKeepsItsTrailingBlank) {
   FakeHost host;
-  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, &host.table), 1);
+  ASSERT_EQ(ZOLT_GetLibInfo(&host.ctx, host.PublicTable()), 1);
   int found = 0;
   for (const FakeObject& o : host.objects) {
     if (o.name.rfind("ZorEdeze", 0) == 0) {
