@@ -8,11 +8,10 @@
 
 namespace lumetra::app {
 
-// The program's version: files above 1002 are newer than this build.
+// The program's version; files above project::kFileVersion are newer than this build.
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 0;
 inline constexpr int kVersionPatch = 2;
-inline constexpr int kFileVersion = 1002;
 inline constexpr const char* kProductName = "Fluxtar";
 
 struct AppState {

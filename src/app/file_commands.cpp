@@ -120,7 +120,7 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
     State().recent_projects.Add(path);
     Hooks().RebuildRecentMenu();
   }
-  Options().Save(kSectionsCurrentFiles);
+  Options().Save(kSettingsMaskRecent);
   project::ClearChangeFlags();
   return SaveOutcome::kSaved;
 }
@@ -247,7 +247,7 @@ int OpenProject(const std::string& path, bool merge) {
   }
   ProjectStore& store = Store();
   int version = store.ReadFileVersion(path);
-  if (version > kFileVersion) {
+  if (version > project::kFileVersion) {
     std::string q = Format(
         "Load Project?\n\n%s\n\nThe project has more recent version (%d.%d.%d) than %s "
         "(%d.%d.%d).\n%s may load this project incorrectly or crush after loading.\n\nLoad "
@@ -271,7 +271,7 @@ int OpenProject(const std::string& path, bool merge) {
     return 1;
   }
   platform::Status(Format("%s '%s'...", "Loading project", path.c_str()));
-  LoadResult result = store.Load(path, kLoadMaskFull);
+  LoadResult result = store.Load(path, project::kLoadMaskLoad);
   if (result.status != LoadStatus::kLoaded) {
     ReportLoadFailure(path, result);
     return 0;
@@ -283,7 +283,7 @@ int OpenProject(const std::string& path, bool merge) {
   SetTitleNamed(path);
   State().recent_projects.Add(path);
   Hooks().RebuildRecentMenu();
-  Options().Save(kSectionsCurrentFiles);
+  Options().Save(kSettingsMaskRecent);
   platform::Status("Project loaded successfully");
   store.RecordUndoStep("Load project");
   project::ClearChangeFlags();
@@ -313,7 +313,7 @@ int CommandExit() {
   if (!State().offline && !ConfirmUnsavedChanges(QuestionKind::kQuit)) return 0;
   project::ClearChangeFlags();
   Hooks().CloseTrackWindows();
-  Options().Save(kSectionsOnExit);
+  Options().Save(kSettingsMaskExit);
   MainQueue().PostQuit(1);
   return 1;
 }

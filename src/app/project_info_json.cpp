@@ -402,7 +402,7 @@ namespace {
 
 // Loads through the store; prints the load failure's texts on stderr.
 bool LoadHeadless(const std::string& path) {
-  LoadResult r = Store().Load(path, kLoadMaskFull);
+  LoadResult r = Store().Load(path, project::kLoadMaskLoad);
   if (r.status == LoadStatus::kLoaded) return true;
   // A file that cannot be read carries the system's text; a damaged one carries none.
   if (!r.error.empty())

@@ -47,8 +47,8 @@ void SetMachineFacts(AppState& s) {
   uint64_t budget = total > s.memory_reserved ? (total - s.memory_reserved) / 2 : 0;
   s.picture_memory_budget = budget;
   s.preview_memory = budget;
-  MachineFacts facts;
-  facts.home_directory = s.home_directory;
+  SettingsMachine facts;
+  facts.home_dir = s.home_directory;
   facts.system_temp = platform::UserTempDirectory(platform::CurrentTempEnvironment()).value_or("");
   facts.processors = s.render_threads;
   facts.physical_memory = total;
@@ -168,7 +168,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   // 10-12: machine facts, then the settings over them.
   SetMachineFacts(s);
   DebugLog("INI_LoadFile");
-  if (Options().Load(kSectionsAll) == -3) {
+  if (Options().Load(kSettingsMaskStartup) == -3) {
     platform::ShowError("Could not set temp directory. Exiting.");
     return kExitNoTempDirectory;
   }
@@ -227,7 +227,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
     std::fprintf(stderr, "%s\n", kIdleEndText);
     platform::LogAppend(kIdleEndText);
     // Nobody is left to choose Exit: the settings are kept as Exit keeps them.
-    Options().Save(kSectionsOnExit);
+    Options().Save(kSettingsMaskExit);
     quit_code = 1;
   }
   ExitSequence(hooks);
