@@ -15,19 +15,21 @@ char Upper(char c) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
+// Visits each argument with its kind and whether it came after "--" (a file whatever it
+// looks like).
 template <typename Visit>
 void ForEachClassified(const std::vector<std::string>& args, Visit visit) {
   bool files_only = false;
   for (const std::string& arg : args) {
     if (files_only) {
-      visit(ArgumentKind::kFile, arg);
+      visit(ArgumentKind::kFile, arg, true);
       continue;
     }
     if (arg == "--") {
       files_only = true;
       continue;
     }
-    visit(ClassifyArgument(arg), arg);
+    visit(ClassifyArgument(arg), arg, false);
   }
 }
 
@@ -106,7 +108,7 @@ bool IsKnownSwitch(std::string_view a) {
 
 FirstPass ReadFirstPass(const std::vector<std::string>& args) {
   FirstPass pass;
-  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg) {
+  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg, bool literal) {
     switch (kind) {
       case ArgumentKind::kLongOption:
         if (arg == "--help") {
@@ -131,7 +133,7 @@ FirstPass ReadFirstPass(const std::vector<std::string>& args) {
         break;
       }
       case ArgumentKind::kFile:
-        if (arg.size() > 1 && arg[0] == '-') {
+        if (!literal && arg.size() > 1 && arg[0] == '-') {
           pass.unknown_switches.push_back(arg);
         } else if (!IsClipboardFile(arg)) {
           pass.project = arg;
@@ -145,7 +147,7 @@ FirstPass ReadFirstPass(const std::vector<std::string>& args) {
 
 SecondPass ReadSecondPass(const std::vector<std::string>& args) {
   SecondPass pass;
-  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg) {
+  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg, bool) {
     if (kind == ArgumentKind::kFile) {
       if (IsClipboardFile(arg)) {
         pass.clipboards.push_back(arg);
@@ -192,8 +194,8 @@ std::string UsageText(std::string_view program_name) {
       "         %s  --help | --version\n\n"
       "Command line switches (they may also start with '-'):\n\n"
       "\t/R\t\toffline rendering\n"
-      "\t/O+-\t\toverwrite existing output files (+) or insert mode (-)\n"
-      "\t/F\t\trender to fields\n"
+      "\t/O+-, /O-\toverwrite existing output files (+) or insert mode (-)\n"
+      "\t/F, /F-\t\trender to fields, or (-) not\n"
       "\t/I+-\t\tfield order: (-) upper field first, (+) lower field first\n"
       "\t/L:<fname>\tload library (i.e. /L:/opt/lumetra/Effects.ztl)\n"
       "\t/Q\t\tDo not recover crashed projects\n"

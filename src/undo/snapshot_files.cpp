@@ -65,7 +65,7 @@ std::vector<DirectoryEntry> ListFiles(const std::string& directory) {
     entry.name = e.path().filename().string();
     fs::file_time_type t = e.last_write_time(e2);
     if (!e2) {
-      auto since = std::chrono::clock_cast<std::chrono::system_clock>(t).time_since_epoch();
+      auto since = std::chrono::file_clock::to_sys(t).time_since_epoch();
       entry.modified = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
     }
     out.push_back(std::move(entry));

@@ -101,7 +101,7 @@ TEST(CommandLine, UnknownSwitchesAreNeitherTakenNorFiles) {
       {{"-V", "a.ZTP"}, {"-V"}, "a.ZTP"},
       {{"-help"}, {"-help"}, ""},  // never a project, so never in the recent list
       {{"-Rx2"}, {"-Rx2"}, ""},
-      {{"/Z", "/R", "/q", "/L:/x.ztl", "-f-", "/I+", "/O", "/H"}, {"/Z"}, ""},
+      {{"/Z", "/R", "/q", "/L:/x.ztl", "-f-", "/I+", "/O"}, {"/Z"}, ""},
       {{"/home/a.ZTP", "/1"}, {}, "/1"},  // "/" and more than one letter is a path
       {{"-"}, {}, "-"},
       {{"--", "-help"}, {}, "-help"},  // a file with that name goes after "--"
