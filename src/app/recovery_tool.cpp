@@ -17,8 +17,8 @@
 #include "platform/memory_log.h"
 #include "platform/system_paths.h"
 #include "platform/ui_host.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
+#include "model/project.h"
+#include "projectfile/project_file_io.h"
 #include "undo/undo_store.h"
 
 namespace lumetra::app {

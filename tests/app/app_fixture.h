@@ -18,8 +18,8 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "model/change_flags.h"
 #include "platform/ui_host.h"
-#include "project/change_flags.h"
 
 namespace lumetra::app::testing {
 

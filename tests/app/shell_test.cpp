@@ -19,9 +19,9 @@
 #include "platform/memory_log.h"
 #include "platform/named_lock.h"
 #include "platform/system_paths.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/track.h"
+#include "model/project.h"
+#include "projectfile/project_file_io.h"
+#include "model/track.h"
 #include "undo/undo_store.h"
 
 using namespace lumetra;

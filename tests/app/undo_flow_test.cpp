@@ -21,11 +21,11 @@
 #include "app/project_store.h"
 #include "app/startup.h"
 #include "binary_runner.h"
+#include "model/change_flags.h"
+#include "model/project.h"
+#include "model/track.h"
 #include "platform/ui_host.h"
-#include "project/change_flags.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/track.h"
+#include "projectfile/project_file_io.h"
 #include "undo/undo.h"
 
 using namespace lumetra;
