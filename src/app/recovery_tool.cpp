@@ -13,11 +13,11 @@
 #include "app/exit_status.h"
 #include "app/startup.h"
 #include "app/undo_wiring.h"
+#include "model/project.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/system_paths.h"
 #include "platform/ui_host.h"
-#include "model/project.h"
 #include "projectfile/project_file_io.h"
 #include "undo/undo_store.h"
 

@@ -16,12 +16,12 @@
 #include "app/recovery_tool.h"
 #include "app/startup.h"
 #include "binary_runner.h"
+#include "model/project.h"
+#include "model/track.h"
 #include "platform/memory_log.h"
 #include "platform/named_lock.h"
 #include "platform/system_paths.h"
-#include "model/project.h"
 #include "projectfile/project_file_io.h"
-#include "model/track.h"
 #include "undo/undo_store.h"
 
 using namespace lumetra;
