@@ -22,6 +22,12 @@ std::string AppHooks::LoadLibrary(const std::string& path) {
   return "Could not load library '" + path + "': plug-in libraries are not supported yet";
 }
 
+bool AppHooks::OpenClipboardWindow(const std::string& path) {
+  platform::Notice("Clipboard file '" + path +
+                   "' was not opened: clipboard windows are not supported yet");
+  return false;
+}
+
 int AppHooks::Render(bool, int) {
   platform::ShowError("Rendering is not available yet.");
   return 0;

@@ -226,7 +226,19 @@ int CommandRecentProject(int index) {
   if (!ConfirmUnsavedChanges(QuestionKind::kLoad)) return 0;
   std::optional<std::string> path = State().recent_projects.Select(static_cast<std::size_t>(index));
   Hooks().RebuildRecentMenu();
-  return OpenProject(*path, false);
+  AppState& s = State();
+  bool startup = s.startup_project_pending && index == 0 && *path == s.startup_project;
+  s.startup_project_pending = false;
+  int result = OpenProject(*path, false);
+  if (result != 1 && startup) {
+    // The list keeps projects that loaded, not whatever the command line named.
+    s.startup_load_failed = true;
+    if (!s.startup_project_was_recent) {
+      s.recent_projects.Remove(*path);
+      Hooks().RebuildRecentMenu();
+    }
+  }
+  return result;
 }
 
 int CommandRecentClipboard(int index) {

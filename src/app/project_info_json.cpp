@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/exit_status.h"
 #include "app/file_commands.h"
+#include "app/json_text.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
 #include "app/settings.h"
@@ -79,22 +80,7 @@ class Json {
     if (!first_) out_ += ',';
     first_ = false;
   }
-  void Str(std::string_view s) {
-    out_ += '"';
-    for (unsigned char c : s) {
-      if (c == '"' || c == '\\') {
-        out_ += '\\';
-        out_ += static_cast<char>(c);
-      } else if (c < 0x20 || c >= 0x7F) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        out_ += buf;
-      } else {
-        out_ += static_cast<char>(c);
-      }
-    }
-    out_ += '"';
-  }
+  void Str(std::string_view s) { AppendJsonString(out_, s); }
   std::string out_;
   bool first_ = true;
 };

@@ -22,6 +22,12 @@ void Show(std::string_view kind, std::string_view text) {
 
 }  // namespace
 
+void Notice(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  LogAppend(text);
+  DebugLog(text);
+}
+
 HeadlessUiHost::HeadlessUiHost(bool offline) : offline_(offline) {}
 
 void HeadlessUiHost::ErrorBox(std::string_view text) {

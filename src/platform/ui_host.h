@@ -11,8 +11,10 @@
 
 namespace lumetra::platform {
 
+// The program's name as the user sees it (titles, messages that name the product).
+inline constexpr const char* kProductName = "Lumetra";
 // Title of every message box the program shows.
-inline constexpr std::string_view kBoxTitle = "Fluxtar";
+inline constexpr std::string_view kBoxTitle = kProductName;
 
 enum class Answer { Ok, Yes, No, Cancel };
 
@@ -93,5 +95,8 @@ std::unique_ptr<UiHost> SetUi(std::unique_ptr<UiHost> host);
 void ShowError(std::string_view text);
 void ShowInfo(std::string_view text);
 void Status(std::string_view text);
+// A line for the shell user: stderr as it is (no prefix), the log and the debug log. For
+// what a headless run must not keep silent (waiting, refusals, features not built yet).
+void Notice(std::string_view text);
 
 }  // namespace lumetra::platform

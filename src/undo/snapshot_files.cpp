@@ -2,6 +2,8 @@
 #include "undo/snapshot_files.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -37,7 +39,10 @@ std::vector<DirectoryEntry> ListFiles(const std::string& directory) {
     DirectoryEntry entry;
     entry.name = e.path().filename().string();
     fs::file_time_type t = e.last_write_time(e2);
-    if (!e2) entry.modified = static_cast<int64_t>(t.time_since_epoch().count());
+    if (!e2) {
+      auto since = std::chrono::file_clock::to_sys(t).time_since_epoch();
+      entry.modified = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
+    }
     out.push_back(std::move(entry));
   }
   return out;

@@ -28,7 +28,7 @@ bool ReadSnapshotFile(const std::string& path, std::vector<uint8_t>& out);
 
 struct DirectoryEntry {
   std::string name;      // file name without the directory
-  int64_t modified = 0;  // modification time, comparable between entries only
+  int64_t modified = 0;  // modification time, nanoseconds since 1970 (UTC)
 };
 // The regular files of a directory; empty when it cannot be read.
 std::vector<DirectoryEntry> ListFiles(const std::string& directory);

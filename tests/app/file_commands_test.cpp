@@ -121,7 +121,7 @@ TEST_F(FileCommands, SaveAsNamesTheProjectAndMakesABackup) {
   project::SetChangeFlags(project::kChangedTracks);
   EXPECT_EQ(CommandSaveAs(), SaveOutcome::kSaved);
   EXPECT_EQ(State().current_file, path);
-  EXPECT_EQ(State().title, "@Fluxtar  -  p.ZTP");
+  EXPECT_EQ(State().title, "@Lumetra  -  p.ZTP");
   EXPECT_EQ(State().recent_projects.Items().front(), path);
   EXPECT_EQ(host_->LastStatus(), "Project saved successfully");
   EXPECT_EQ(project::ChangeFlags(), 0u);
@@ -261,8 +261,8 @@ TEST_F(FileCommands, OpenStepChecksTheFileAndItsVersion) {
   EXPECT_EQ(OpenProject(path, false), 0);
   ASSERT_EQ(questions_.size(), 1u);
   EXPECT_EQ(questions_[0], "Load Project?\n\n" + path +
-                               "\n\nThe project has more recent version (1.0.3) than Fluxtar "
-                               "(1.0.2).\nFluxtar may load this project incorrectly or crush "
+                               "\n\nThe project has more recent version (1.0.3) than Lumetra "
+                               "(1.0.2).\nLumetra may load this project incorrectly or crush "
                                "after loading.\n\nLoad project anyway?");
   EXPECT_TRUE(calls_.log.empty());
   answers_ = {Answer::Yes};
@@ -303,7 +303,7 @@ TEST_F(FileCommands, NewProjectDialogCommitsOrDiscards) {
   EXPECT_TRUE(calls_.Has("commit new"));
   EXPECT_TRUE(calls_.Has("undo New project"));
   EXPECT_TRUE(State().current_file.empty());
-  EXPECT_EQ(State().title, "@Fluxtar");
+  EXPECT_EQ(State().title, "@Lumetra");
   EXPECT_EQ(project::ChangeFlags(), 0u);
 }
 
