@@ -119,7 +119,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   AppState& s = State();
   AppHooks& hooks = Hooks();
 
-  // 1-2: where the program lives, and the temporary directory.
+  // Where the program lives, and the temporary directory.
   platform::ProgramLocation where =
       platform::SplitProgramPath(program_path.empty() ? platform::ProgramPath() : program_path);
   s.home_directory = where.home;
@@ -132,7 +132,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
     return kExitNoTempDirectory;
   }
 
-  // 3-5: the log, then the first pass.
+  // The log, then the command line's first pass: the switches that decide how to start.
   platform::LogStart();
   FirstPass first = ReadFirstPass(args);
   if (!first.unknown_options.empty()) {
@@ -152,7 +152,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   s.recover = first.recover;
   s.startup_project = first.project;
 
-  // 6-9: services, tables, locks, window classes, geometry kinds, accelerators.
+  // Services, tables, locks, window classes, geometry kinds, accelerators.
   hooks.FillHostServices();
   hooks.InternObjectNames();
   hooks.InitThreadErrorSlot();
@@ -164,7 +164,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   DebugLog("InitCommonControls");
   hooks.BuildAccelerators();
 
-  // 10-12: machine facts, then the settings over them.
+  // Machine facts, then the settings over them.
   SetMachineFacts(s);
   DebugLog("INI_LoadFile");
   if (Options().Load(kSectionsAll) == -3) {
@@ -173,7 +173,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   }
   hooks.CreatePensAndFonts();
 
-  // 13-18: the initial project, threads, windows.
+  // The initial project, the work and service threads, the main and status windows.
   if (!MakeInitialProject()) {
     platform::ShowError("Can't allocate memory during Lumetra initialization.");
     return kExitStartupFailed;
@@ -189,17 +189,17 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   if (!hooks.DeclareSuperClip()) platform::ShowError("ProcessSuperClipDeclare returns ERROR");
   hooks.PrepareFontList();
 
-  // 19: the second pass.
+  // The command line's second pass: the switches that act on the running program.
   ApplySecondPass(ReadSecondPass(args), s, hooks);
 
-  // 20-21: libraries and presets.
+  // Libraries and presets.
   DebugLog("Link libraries...");
   if (!s.library_switch) hooks.LoadLibrariesUnder(s.home_directory);
   DebugLog("Load presets...");
   hooks.LoadPresets();
   hooks.RebuildRecentMenu();
 
-  // 22-24: undo store or recovery, the start-up dialog, render threads.
+  // Undo store or recovery, the start-up dialog, render threads.
   DebugLog("check losted projects...");
   RecoveryResult recovery = s.recover ? hooks.OfferRecovery() : RecoveryResult::kNoneFound;
   if (recovery != RecoveryResult::kRecovered) {
@@ -212,7 +212,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   if (!offered && !s.offline) hooks.ShowStartupDialog();
   hooks.StartRenderThreads(s.render_threads);
 
-  // 25: the start-up project goes through the recent-project command once the loop runs.
+  // The start-up project goes through the recent-project command once the loop runs.
   if (!s.startup_project.empty()) {
     s.recent_projects.Add(s.startup_project);
     hooks.RebuildRecentMenu();
