@@ -31,6 +31,12 @@ function(lumetra_tests name)
     target_link_libraries(test_${name} PRIVATE lumetra_${dep})
   endforeach()
   target_link_libraries(test_${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # g++ 12 at -O3 reports -Wrestrict and -Wstringop-overflow inside inlined libstdc++ string
+  # and vector code that the tests' fixtures use (known false positives): keep them visible,
+  # never fatal.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(test_${name} PRIVATE -Wno-error=restrict -Wno-error=stringop-overflow)
+  endif()
   gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

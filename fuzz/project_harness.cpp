@@ -35,16 +35,20 @@ std::string ProjectFuzzOne(const uint8_t* data, std::size_t size) {
     options.mask = mask;
     project::FileProject doc = project::ReadProjectBytes(bytes, options);
     if (!KnownStatus(doc.status)) return "reader status " + std::to_string(doc.status);
+    if ((doc.status == project::kLoadOk) != doc.error.empty())
+      return "reader status " + std::to_string(doc.status) + " with reason '" + doc.error + "'";
   }
   (void)project::PeekVersion(bytes);
   (void)project::PeekUndoLabel(bytes);
   (void)project::PeekSnapshotPath(bytes);
   (void)project::PeekDescription(bytes);
 
-  project::ProjectPtr loaded(project::ProjectLoadBytes(bytes, project::kLoadMaskLoad));
+  std::string reason;
+  project::ProjectPtr loaded(project::ProjectLoadBytes(bytes, project::kLoadMaskLoad, &reason));
   if (!loaded) return "load returned no record";
   if (!KnownStatus(loaded->status)) return "load status " + std::to_string(loaded->status);
-  if (loaded->status != project::kLoadOk) return "";
+  if (loaded->status != project::kLoadOk)
+    return reason.empty() ? "a failed load without a reason" : "";
 
   std::vector<uint8_t> saved = project::ProjectSaveBytes(loaded.get());
   if (saved.empty()) return "a loaded project did not save";

@@ -35,15 +35,17 @@ FileProject ProjectToFile(Project* project, const SaveOptions& options = {});
 std::vector<uint8_t> ProjectSaveBytes(Project* project, const SaveOptions& options = {});
 
 // A new project record (not current) from file bytes; its status field holds the load
-// status. Only a record with status 1 carries content. Never null.
-Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask);
+// status. Only a record with status 1 carries content. Never null. When the status is not 1,
+// reason gets what failed: the chunk, its byte offset and what was expected.
+Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask, std::string* reason = nullptr);
 
 // Files: the whole file is read before parsing. Saves write "<path>.tmp" and rename it over
 // the path, so a failed save leaves the old file as it was. kSaveOk or kSaveWriteError;
 // error gets the system's text.
 int ProjectSaveFile(Project* project, const std::string& path, const SaveOptions& options,
                     std::string* error = nullptr);
-// Null only when the file cannot be opened or read (error gets the system's text).
+// Null only when the file cannot be opened or read (error gets the system's text); a
+// record whose status is not 1 gives error the reader's reason.
 Project* ProjectLoadFile(const std::string& path, uint32_t mask, std::string* error = nullptr);
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error);
 

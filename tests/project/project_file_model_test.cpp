@@ -11,6 +11,7 @@
 #include "project/project_reader.h"
 #include "project/project_writer.h"
 #include "project_file_fixture.h"
+#include "temp_dir.h"
 
 namespace lumetra::project {
 namespace {
@@ -307,10 +308,8 @@ TEST_F(ProjectFileModel, SweepTruncatedAndCorrupted) {
 
 TEST_F(ProjectFileModel, FilesSaveThroughATemporaryAndLoadWhole) {
   namespace fs = std::filesystem;
-  fs::path dir =
-      fs::temp_directory_path() /
-      ("lumetra_pf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::create_directories(dir);
+  test_dir::TempDir scratch("lumetra-pf");
+  const fs::path& dir = scratch.path();
   const std::string path = (dir / "a.ZTP").string();
   Project* p = Keep(test::BuildRichProject(procs));
   std::string error;
@@ -326,7 +325,6 @@ TEST_F(ProjectFileModel, FilesSaveThroughATemporaryAndLoadWhole) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(fs::file_size(path), before);
   EXPECT_EQ(ProjectLoadFile((dir / "missing.ZTP").string(), kLoadMaskLoad, &error), nullptr);
-  fs::remove_all(dir);
 }
 
 }  // namespace
