@@ -7,6 +7,7 @@
 #include "project/project.h"
 #include "project/project_file.h"
 #include "project/project_file_io.h"
+#include "project/project_file_processes.h"
 #include "project/project_reader.h"
 
 namespace lumetra::fuzz {
@@ -26,9 +27,26 @@ bool KnownStatus(int status) {
   }
 }
 
+// A load replaces the file session's values and registers the file's unknown processes:
+// each input starts from, and leaves, the state it found.
+class SessionGuard {
+ public:
+  SessionGuard() : saved_(project::FileSession()) {}
+  ~SessionGuard() {
+    project::VirtualProcessesClear();
+    project::FileSession() = saved_;
+  }
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+ private:
+  project::ProjectFileSession saved_;
+};
+
 }  // namespace
 
 std::string ProjectFuzzOne(const uint8_t* data, std::size_t size) {
+  SessionGuard guard;
   project::ByteSpan bytes(data, size);
   for (uint32_t mask : {uint32_t{project::kLoadMaskLoad}, uint32_t{project::kLoadMaskMerge}}) {
     project::ReadOptions options;

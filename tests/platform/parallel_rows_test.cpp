@@ -52,7 +52,9 @@ TEST(ParallelRows, CoversEveryRowOnceForAnyThreadCount) {
       v.wait_for_second = split;
       ParallelRows(rows, kParallelRowsMinWork, [&](int32_t b, int32_t e) { v.Band(b, e); });
       EXPECT_TRUE(v.EachOnce()) << threads << " threads, " << rows << " rows";
-      if (split) EXPECT_GE(v.threads.size(), 2u) << threads << " threads, " << rows << " rows";
+      if (split) {
+        EXPECT_GE(v.threads.size(), 2u) << threads << " threads, " << rows << " rows";
+      }
     }
   }
   ParallelRowsSetThreads(0);

@@ -27,7 +27,7 @@ namespace {
 class ScratchDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test_dir::MakeTempDir(
+    dir_ = lumetra::test_dir::MakeTempDir(
         std::string("lumetra-platform-test-") +
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
