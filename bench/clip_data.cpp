@@ -1,14 +1,14 @@
 // Clip data copies and frees (every undo step and edit session copies blocks), and atom
 // lookups (every typed-object call looks names up).
-#include "project/clip_data.h"
+#include "clipdata/clip_data.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 
 #include "anim/keyfloat.h"
-#include "project/atom.h"
-#include "project/clip_data_memory.h"
+#include "clipdata/atom.h"
+#include "clipdata/clip_data_memory.h"
 
 namespace lumetra::project {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "project/clip.h"
-#include "project/project.h"
-#include "project/track.h"
+#include "model/clip.h"
+#include "model/project.h"
+#include "model/track.h"
 
 namespace {
 

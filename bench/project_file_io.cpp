@@ -1,6 +1,6 @@
 // Save and load of a large project (1,000 tracks, 10,000 clips, 10,000 curved geometries),
 // each also reported as a ratio to writing the same bytes with one plain write.
-#include "project/project_file_io.h"
+#include "projectfile/project_file_io.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <string>
 
+#include "clipdata/template.h"
 #include "geometry/geometry_list.h"
-#include "project/clip.h"
-#include "project/project.h"
-#include "project/project_file_geometry.h"
-#include "project/project_file_processes.h"
-#include "project/template.h"
-#include "project/track.h"
+#include "model/clip.h"
+#include "model/project.h"
+#include "model/track.h"
+#include "projectfile/project_file_geometry.h"
+#include "projectfile/project_file_processes.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "project/time_base.h"
-#include "project/time_format.h"
+#include "timecode/time_base.h"
+#include "timecode/time_format.h"
 
 using namespace lumetra::project;
 

@@ -1,11 +1,25 @@
 # Build helpers shared by every module, test folder and benchmark.
 
 set(LUMETRA_MODULES "" CACHE INTERNAL "module libraries in build order")
+include(${CMAKE_CURRENT_LIST_DIR}/LumetraLayering.cmake)
 
 # lumetra_module(<name> [DEPS <module>...] [LIBS <system lib>...])
-# A static library lumetra_<name> from every .cpp in the folder except main.cpp.
+# A static library lumetra_<name> from every .cpp in the folder except main.cpp. DEPS are
+# modules defined before it; its files may include only headers of those (and of theirs).
 function(lumetra_module name)
   cmake_parse_arguments(M "" "" "DEPS;LIBS" ${ARGN})
+  set(allowed ${name})
+  foreach(dep IN LISTS M_DEPS)
+    if(NOT TARGET lumetra_${dep})
+      message(FATAL_ERROR "Layering: module ${name} links ${dep}, which is not listed before it in "
+              "the module order of src/CMakeLists.txt")
+    endif()
+    get_property(below GLOBAL PROPERTY LUMETRA_USES_${dep})
+    list(APPEND allowed ${below})
+  endforeach()
+  list(REMOVE_DUPLICATES allowed)
+  set_property(GLOBAL PROPERTY LUMETRA_USES_${name} ${allowed})
+  lumetra_layering_require(${PROJECT_SOURCE_DIR}/src ${name} "${allowed}")
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   add_library(lumetra_${name} STATIC ${sources})

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "project/project.h"
-#include "project/project_file.h"
-#include "project/project_file_io.h"
-#include "project/project_file_processes.h"
-#include "project/project_reader.h"
+#include "model/project.h"
+#include "projectfile/project_file.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_file_processes.h"
+#include "projectfile/project_reader.h"
 
 namespace lumetra::fuzz {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "project/model.h"
-#include "project/template.h"
+#include "clipdata/template.h"
+#include "model/model.h"
 #include "script/script_function.h"
 #include "script/script_memory.h"
 #include "script/script_run.h"

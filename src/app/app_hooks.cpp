@@ -1,8 +1,8 @@
 // Defaults of the subsystem steps that do something visible, and the hooks slot.
 #include "app/app_hooks.h"
 
+#include "host/typed_object.h"
 #include "platform/ui_host.h"
-#include "project/typed_object.h"
 #include "render/pic_error.h"
 
 namespace lumetra::app {

@@ -9,12 +9,12 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "model/change_flags.h"
 #include "platform/error_text.h"
 #include "platform/file_ops.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
-#include "project/change_flags.h"
 
 namespace lumetra::app {
 namespace {

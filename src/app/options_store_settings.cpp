@@ -5,8 +5,8 @@
 #include "app/app_state.h"
 #include "app/options_store.h"
 #include "app/settings.h"
+#include "model/project.h"
 #include "platform/parallel_rows.h"
-#include "project/project.h"
 
 namespace lumetra::app {
 namespace {

@@ -9,13 +9,13 @@
 #include "app/exit_status.h"
 #include "app/file_commands.h"
 #include "app/project_store.h"
+#include "clipdata/template.h"
 #include "geometry/geometry_list.h"
+#include "model/project.h"
+#include "model/pseudo_track.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/pseudo_track.h"
-#include "project/template.h"
+#include "projectfile/project_file_io.h"
 
 namespace lumetra::app {
 namespace {

@@ -2,10 +2,10 @@
 // touches the current project only once that record loaded with status 1.
 #include "app/project_store_file.h"
 
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/project_reader.h"
-#include "project/track.h"
+#include "model/project.h"
+#include "model/track.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_reader.h"
 
 namespace lumetra::app {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/ini_store.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
-#include "project/time_base.h"
+#include "timecode/time_base.h"
 
 namespace lumetra::app {
 namespace {

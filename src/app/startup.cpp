@@ -10,15 +10,15 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "model/project.h"
+#include "model/pseudo_track.h"
+#include "model/render_lock.h"
+#include "model/track.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/system_info.h"
 #include "platform/system_paths.h"
 #include "platform/ui_host.h"
-#include "project/project.h"
-#include "project/pseudo_track.h"
-#include "project/render_lock.h"
-#include "project/track.h"
 
 namespace lumetra::app {
 namespace {

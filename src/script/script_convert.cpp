@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "project/model.h"
+#include "model/model.h"
 #include "script/script_interpreter.h"
 #include "script/script_message.h"
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <new>
 
-#include "project/atom.h"
-#include "project/model.h"
-#include "project/render_lock.h"
-#include "project/template.h"
-#include "project/track.h"
+#include "clipdata/atom.h"
+#include "clipdata/template.h"
+#include "model/model.h"
+#include "model/render_lock.h"
+#include "model/track.h"
 #include "script/script_function.h"
 #include "script/script_message.h"
 

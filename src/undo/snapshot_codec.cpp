@@ -1,8 +1,8 @@
 // The snapshot codec over the project file writer and reader.
 #include "undo/snapshot_codec.h"
 
-#include "project/project_file_io.h"
-#include "project/project_reader.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_reader.h"
 
 namespace lumetra::undo {
 namespace {

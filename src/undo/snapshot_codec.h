@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "project/project.h"
+#include "model/project.h"
 
 namespace lumetra::undo {
 

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "platform/file_ops.h"
-#include "project/project_file_io.h"
+#include "projectfile/project_file_io.h"
 #include "undo/snapshot_name.h"
 
 namespace lumetra::undo {

@@ -18,10 +18,10 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "model/change_flags.h"
 #include "platform/ui_host.h"
-#include "project/change_flags.h"
-#include "project/project_file_io.h"
-#include "project/project_reader.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_reader.h"
 #include "temp_dir.h"
 
 namespace lumetra::app::testing {

@@ -6,7 +6,7 @@
 #include "app/project_store_file.h"
 #include "app_fixture.h"
 #include "platform/memory_log.h"
-#include "project/project.h"
+#include "model/project.h"
 
 using namespace lumetra;
 using namespace lumetra::app;

@@ -12,9 +12,9 @@
 #include "app/startup.h"
 #include "app_fixture.h"
 #include "binary_runner.h"
+#include "model/project.h"
+#include "model/pseudo_track.h"
 #include "platform/parallel_rows.h"
-#include "project/project.h"
-#include "project/pseudo_track.h"
 
 using namespace lumetra;
 using namespace lumetra::app;

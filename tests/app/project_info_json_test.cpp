@@ -9,9 +9,9 @@
 
 #include "app/app_state.h"
 #include "app/exit_status.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/project_file_processes.h"
+#include "model/project.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_file_processes.h"
 #include "temp_dir.h"
 
 namespace lumetra::app {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "clipdata/template.h"
+#include "model/model.h"
 #include "platform/ui_host.h"
-#include "project/model.h"
-#include "project/template.h"
 #include "script/script_function.h"
 #include "script/script_memory.h"
 #include "script/script_run.h"

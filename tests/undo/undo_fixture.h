@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "model/project.h"
+#include "model/track.h"
 #include "platform/ui_host.h"
-#include "project/project.h"
-#include "project/project_file_io.h"
-#include "project/track.h"
+#include "projectfile/project_file_io.h"
 #include "undo/undo_store.h"
 #include "temp_dir.h"
 
