@@ -24,6 +24,7 @@ function(lumetra_module name)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   add_library(lumetra_${name} STATIC ${sources})
   target_include_directories(lumetra_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(lumetra_${name} PUBLIC lumetra_plugin_api)
   foreach(dep IN LISTS M_DEPS)
     target_link_libraries(lumetra_${name} PUBLIC lumetra_${dep})
   endforeach()
@@ -31,26 +32,50 @@ function(lumetra_module name)
   set(LUMETRA_MODULES ${LUMETRA_MODULES} lumetra_${name} CACHE INTERNAL "")
 endfunction()
 
-# lumetra_tests(<module> [DEPS <module>...] [LIBS ...])
-# One GoogleTest program test_<module> from every .cpp in the folder.
+# lumetra_tests(<module> [DEPS <module>...] [LIBS ...] [CONCURRENCY <file>...])
+# One GoogleTest program test_<module> from every .cpp in the folder. The CONCURRENCY files
+# form a second program, test_<module>_concurrency, whose tests carry the ctest label
+# "concurrency"; the target concurrency_tests builds all of those programs (the
+# ThreadSanitizer tree builds only it).
 function(lumetra_tests name)
-  cmake_parse_arguments(T "" "" "DEPS;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "DEPS;LIBS;CONCURRENCY" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(NOT sources)
-    return()
-  endif()
-  add_executable(test_${name} ${sources})
-  target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  foreach(dep IN LISTS T_DEPS)
-    target_link_libraries(test_${name} PRIVATE lumetra_${dep})
+  set(concurrency "")
+  foreach(file IN LISTS T_CONCURRENCY)
+    list(APPEND concurrency ${CMAKE_CURRENT_SOURCE_DIR}/${file})
   endforeach()
-  target_link_libraries(test_${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  if(concurrency)
+    list(REMOVE_ITEM sources ${concurrency})
+    lumetra_test_program(test_${name}_concurrency "${concurrency}" "${T_DEPS}" "${T_LIBS}"
+                         concurrency)
+    if(NOT TARGET concurrency_tests)
+      add_custom_target(concurrency_tests)
+    endif()
+    add_dependencies(concurrency_tests test_${name}_concurrency)
+  endif()
+  if(sources)
+    lumetra_test_program(test_${name} "${sources}" "${T_DEPS}" "${T_LIBS}" "")
+  endif()
+endfunction()
+
+function(lumetra_test_program target sources deps libs labels)
+  add_executable(${target} ${sources})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  foreach(dep IN LISTS deps)
+    target_link_libraries(${target} PRIVATE lumetra_${dep})
+  endforeach()
+  target_link_libraries(${target} PRIVATE ${libs} GTest::gtest GTest::gtest_main GTest::gmock)
   # g++ 12 at -O3 reports -Wrestrict and -Wstringop-overflow inside inlined libstdc++ string
   # and vector code that the tests' fixtures use (known false positives): keep them visible,
   # never fatal.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(test_${name} PRIVATE -Wno-error=restrict -Wno-error=stringop-overflow)
+    target_compile_options(${target} PRIVATE -Wno-error=restrict -Wno-error=stringop-overflow)
   endif()
-  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(properties ENVIRONMENT "LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(labels)
+    list(APPEND properties LABELS ${labels})
+  endif()
+  # Discovery runs the program once; sanitizer start-up on a loaded machine can be slow.
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES ${properties})
 endfunction()

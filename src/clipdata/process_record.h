@@ -4,34 +4,28 @@
 #include <cstdint>
 #include <string>
 
-// Records of the plug-in interface that effect functions exchange with the host.
-struct HostCallContext;
-struct PIC;
-struct SoundBlock;
+#include "plugin/lumetra_plugin.h"
 
 namespace lumetra::project {
 
 struct Template;
 
-inline constexpr uint32_t kProcessKindTag = 19;
+inline constexpr uint32_t kProcessKindTag = OBJECT_KIND_EFFECT;
 
 enum ProcessFlag : uint32_t {
-  kProcessSound = 0x02,
-  kProcessVirtual = 0x04,  // made from a project file; no library provides it
-  kProcessUsed = 0x10,     // used by the project being saved
-  kProcessHidden = 0x20,   // not offered in the effect chooser
+  kProcessSound = EFFECT_FLAG_SOUND,
+  kProcessVirtual = EFFECT_FLAG_VIRTUAL,
+  kProcessUsed = 0x10,  // used by the project being saved
+  kProcessHidden = EFFECT_FLAG_HIDDEN,
 };
 
-// Effect functions; every one takes the call context first.
-using ProcessInitFn = int32_t (*)(HostCallContext* ctx, void* data);
-using ProcessEditFn = uintptr_t (*)(HostCallContext* ctx, void* data);
-using ProcessMakeFn = PIC* (*)(HostCallContext* ctx, void* data, float start, float end,
-                               float time);
-using ProcessMakeSoundFn = SoundBlock* (*)(HostCallContext* ctx, void* data, float start, float end,
-                                           int32_t rate, int32_t bytes_per_sample,
-                                           int32_t channels);
-using ProcessFormatFn = int32_t (*)(HostCallContext* ctx, const char* file_name);
-using ProcessOnDeleteFn = int32_t (*)(HostCallContext* ctx, void* data);
+// Effect functions, as the plug-in header types them.
+using ProcessInitFn = LumetraInitFn;
+using ProcessEditFn = LumetraEditFn;
+using ProcessMakeFn = LumetraMakeFn;
+using ProcessMakeSoundFn = LumetraMakeSoundFn;
+using ProcessFormatFn = LumetraFormatFn;
+using ProcessOnDeleteFn = LumetraOnDeleteFn;
 
 // A clip never has more inputs than this; a record asking for more makes no clips.
 inline constexpr int32_t kMaxProcessInputs = 64;

@@ -56,7 +56,7 @@ struct ClipValues {
   std::optional<ClipValueFile> file;  // set in a format call
 };
 
-inline constexpr int32_t kClipGetValueVersion = 1002;
+inline constexpr int32_t kClipGetValueVersion = LUMETRA_HOST_VERSION;
 
 // Answers one key (any case). Numbers go to value (integers; frame numbers for times;
 // pointers) and fvalue (floats; seconds for times); "rectangle" fills word[0..3]; "Layer"

@@ -1,7 +1,9 @@
 // Process registry lookups for project files, and virtual processes.
 #include "projectfile/project_file_processes.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "model/clip.h"
@@ -20,11 +22,19 @@ struct VirtualProcess {
   NativeTemplatePtr native;  // the block laid out here from the file's fields
 };
 
-ProcessRecord*& Head() {
-  static ProcessRecord* head = nullptr;
+// Render threads walk the list while the interface thread registers: a record is linked
+// completely before the head publishes it, and writers take the mutex among themselves.
+std::atomic<ProcessRecord*>& Head() {
+  static std::atomic<ProcessRecord*> head{nullptr};
   return head;
 }
 
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Interface thread only (project loading and saving).
 std::unordered_map<const ProcessRecord*, VirtualProcess>& Virtuals() {
   static std::unordered_map<const ProcessRecord*, VirtualProcess> virtuals;
   return virtuals;
@@ -44,19 +54,25 @@ PIC* VirtualMake(HostCallContext*, void*, float, float, float) {
 }  // namespace
 
 ProcessRecord* ProcessRegistryHead() {
-  return Head();
+  return Head().load(std::memory_order_acquire);
 }
 
 void ProcessRegistryPush(ProcessRecord* process) {
-  process->next = Head();
-  Head() = process;
+  std::lock_guard lock(RegistryMutex());
+  process->next = Head().load(std::memory_order_relaxed);
+  Head().store(process, std::memory_order_release);
 }
 
 void ProcessRegistryRemove(ProcessRecord* process) {
-  for (ProcessRecord** p = &Head(); *p != nullptr; p = &(*p)->next) {
-    if (*p == process) {
-      *p = process->next;
-      process->next = nullptr;
+  std::lock_guard lock(RegistryMutex());
+  ProcessRecord* head = Head().load(std::memory_order_relaxed);
+  if (head == process) {
+    Head().store(process->next, std::memory_order_release);
+    return;
+  }
+  for (ProcessRecord* p = head; p != nullptr; p = p->next) {
+    if (p->next == process) {
+      p->next = process->next;
       return;
     }
   }
@@ -64,7 +80,7 @@ void ProcessRegistryRemove(ProcessRecord* process) {
 
 ProcessRecord* ProcessFindForFile(std::string_view name, std::string_view signature) {
   const bool standard = signature == kStandardSignature;
-  for (ProcessRecord* p = Head(); p != nullptr; p = p->next) {
+  for (ProcessRecord* p = ProcessRegistryHead(); p != nullptr; p = p->next) {
     if (standard ? (p->signature == signature && p->name == name) : p->signature == signature)
       return p;
   }

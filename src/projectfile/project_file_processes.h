@@ -14,9 +14,12 @@ inline constexpr std::string_view kStandardSignature = "ZOLT Standard";
 
 // Head of the registry list (newest first, linked by ProcessRecord::next). The plug-in host
 // registers into it; the SuperClip record is found even when it is not in the list.
+// Any thread may walk the list while the interface thread pushes: a pushed record is
+// published whole. Only tests free records.
 ProcessRecord* ProcessRegistryHead();
 void ProcessRegistryPush(ProcessRecord* process);
-// Unlinks a record (the caller owns it); used by tests and when a library unloads.
+// Unlinks a record (the caller owns it); only while no other thread walks the list (tests,
+// shutdown).
 void ProcessRegistryRemove(ProcessRecord* process);
 
 // A signature other than "ZOLT Standard" by signature; "ZOLT Standard" by name.

@@ -103,12 +103,19 @@ void ScriptCall::NoteTracksChanged() {
   interpreter_.NoteTracksChanged();
 }
 
+void FunctionTable::Add(std::string name, HostFunction function) {
+  std::unique_lock lock(mutex_);
+  table_[std::move(name)] = function;
+}
+
 void FunctionTable::Remove(std::string_view name) {
+  std::unique_lock lock(mutex_);
   auto it = table_.find(name);
   if (it != table_.end()) table_.erase(it);
 }
 
 HostFunction FunctionTable::Find(std::string_view name) const {
+  std::shared_lock lock(mutex_);
   auto it = table_.find(name);
   return it != table_.end() ? it->second : nullptr;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <shared_mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,15 +79,17 @@ class ScriptCall {
 // counts); conversion failures are reported and the function goes on.
 using HostFunction = bool (*)(ScriptCall& call);
 
-// Host functions by exact (case-sensitive) name. Fill it at start-up, before scripts run.
+// Host functions by exact (case-sensitive) name. Filled at start-up; scripts on any thread
+// may look names up while another thread adds or removes one.
 class FunctionTable {
  public:
   // Replaces an entry of the same name.
-  void Add(std::string name, HostFunction function) { table_[std::move(name)] = function; }
+  void Add(std::string name, HostFunction function);
   void Remove(std::string_view name);
   HostFunction Find(std::string_view name) const;
 
  private:
+  mutable std::shared_mutex mutex_;
   std::map<std::string, HostFunction, std::less<>> table_;
 };
 
