@@ -65,6 +65,12 @@ function(lumetra_test_program target sources deps libs labels)
     target_link_libraries(${target} PRIVATE lumetra_${dep})
   endforeach()
   target_link_libraries(${target} PRIVATE ${libs} GTest::gtest GTest::gtest_main GTest::gmock)
+  # g++ 12 at -O3 reports -Wrestrict and -Wstringop-overflow inside inlined libstdc++ string
+  # and vector code that the tests' fixtures use (known false positives): keep them visible,
+  # never fatal.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-error=restrict -Wno-error=stringop-overflow)
+  endif()
   set(properties ENVIRONMENT "LUMETRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   if(labels)
     list(APPEND properties LABELS ${labels})

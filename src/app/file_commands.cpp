@@ -100,11 +100,6 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
   platform::Status(Format("%s '%s'...", "Saving project", path.c_str()));
   SaveResult result = store.Save(path);
   switch (result.status) {
-    case SaveStatus::kCannotCreate:
-      platform::ShowError(
-          Format("Could not create project file:\n%s\n\n%s", path.c_str(), result.error.c_str()));
-      platform::Status("Could not save project");
-      return SaveOutcome::kFailed;
     case SaveStatus::kWriteFailed:
       platform::ShowError(
           Format("%s:\n%s\n\n%s", "Could not save project", path.c_str(), result.error.c_str()));

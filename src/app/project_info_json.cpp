@@ -390,11 +390,11 @@ namespace {
 bool LoadHeadless(const std::string& path) {
   LoadResult r = Store().Load(path, project::kLoadMaskLoad);
   if (r.status == LoadStatus::kLoaded) return true;
-  // A file that cannot be read carries the system's text; a damaged one carries none.
-  if (!r.error.empty())
+  // A file that cannot be read carries the system's text; a damaged one the reader's reason.
+  if (r.status == LoadStatus::kUnreadable)
     std::fprintf(stderr, "Could not load project file:\n%s\n\n%s\n", path.c_str(), r.error.c_str());
   else
-    std::fprintf(stderr, "Project file load error:\n%s\n\n", path.c_str());
+    std::fprintf(stderr, "Project file load error:\n%s\n\n%s\n", path.c_str(), r.error.c_str());
   return false;
 }
 

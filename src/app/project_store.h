@@ -12,18 +12,18 @@ namespace lumetra::app {
 
 enum class LoadStatus {
   kLoaded,    // the record's status is 1
-  kFailed,    // a record came back with another status
+  kUnreadable,  // the file could not be opened or read
+  kFailed,      // a record came back with another status
   kNoRecord,  // no record at all (memory)
 };
 struct LoadResult {
   LoadStatus status = LoadStatus::kFailed;
-  std::string error;  // what went wrong, shown under the path
+  std::string error;  // the system's text, or the reader's: chunk, byte offset, expectation
 };
 
 enum class SaveStatus {
   kSaved,
-  kCannotCreate,  // the file (or its temporary) could not be created
-  kWriteFailed,   // writing failed; the old file is untouched
+  kWriteFailed,  // the file could not be created or written; the old file is untouched
 };
 struct SaveResult {
   SaveStatus status = SaveStatus::kWriteFailed;

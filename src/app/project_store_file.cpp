@@ -96,13 +96,14 @@ class FileProjectStore final : public ProjectStore {
     std::string error;
     Project* p = project::ProjectLoadFile(path, mask, &error);
     if (p == nullptr) {
-      result.status = LoadStatus::kFailed;
+      result.status = LoadStatus::kUnreadable;
       result.error = error;
       return nullptr;
     }
     if (p->status != project::kLoadOk) {
       project::ProjectFree(p);
       result.status = LoadStatus::kFailed;
+      result.error = error;
       return nullptr;
     }
     return p;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/format.h"
 #include "projectfile/chunk_ids.h"
 
 namespace lumetra::project {
@@ -26,6 +27,28 @@ ChunkFault ChunkAt(ByteSpan bytes, Chunk& out) {
   if (out.length > bytes.size()) return ChunkFault::kBeyondParent;
   out.payload = bytes.subspan(kChunkHeaderSize, out.length - kChunkHeaderSize);
   return ChunkFault::kNone;
+}
+
+std::string ChunkFaultText(ChunkFault fault, ByteSpan rest) {
+  uint32_t length = 0;
+  if (rest.size() >= kChunkHeaderSize)
+    length = uint32_t{rest[2]} | uint32_t{rest[3]} << 8 | uint32_t{rest[4]} << 16 |
+             uint32_t{rest[5]} << 24;
+  switch (fault) {
+    case ChunkFault::kNone:
+      break;
+    case ChunkFault::kShortLength:
+      return platform::Format("expected a chunk length of at least %u bytes, found %u",
+                              kChunkHeaderSize, length);
+    case ChunkFault::kBeyondParent:
+      return platform::Format(
+          "expected a chunk within the %zu bytes left in its container, found a length of %u",
+          rest.size(), length);
+    case ChunkFault::kTruncatedHeader:
+      return platform::Format("expected a %u-byte chunk header, found %zu bytes",
+                              kChunkHeaderSize, rest.size());
+  }
+  return "expected a chunk";
 }
 
 bool ChunkList::Next(Chunk& out) {

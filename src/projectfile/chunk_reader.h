@@ -66,11 +66,16 @@ class ChunkList {
   explicit ChunkList(ByteSpan payload) : rest_(payload) {}
   bool Next(Chunk& out);
   ChunkFault Fault() const { return fault_; }
+  // What is left unread; after a fault it starts at the faulty header.
+  ByteSpan Rest() const { return rest_; }
 
  private:
   ByteSpan rest_;
   ChunkFault fault_ = ChunkFault::kNone;
 };
+
+// What a fault found instead of a chunk header at the start of rest, as "expected ...".
+std::string ChunkFaultText(ChunkFault fault, ByteSpan rest);
 
 // Reads one chunk header at the start of bytes and bounds it by bytes.
 ChunkFault ChunkAt(ByteSpan bytes, Chunk& out);

@@ -120,6 +120,9 @@ struct FileSettings {
 
 struct FileProject {
   int status = kLoadOk;
+  // Why a load failed: the chunk, its byte offset in the file and what was expected there.
+  // Empty when status is kLoadOk.
+  std::string error;
   int32_t version = 0;
   std::optional<std::string> description;
   std::optional<std::string> undo_label;

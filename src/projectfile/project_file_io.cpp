@@ -30,7 +30,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::stri
 Project* ProjectLoadFile(const std::string& path, uint32_t mask, std::string* error) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, error)) return nullptr;
-  return ProjectLoadBytes(bytes, mask);
+  return ProjectLoadBytes(bytes, mask, error);
 }
 
 int ProjectSaveFile(Project* project, const std::string& path, const SaveOptions& options,

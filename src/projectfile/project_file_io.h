@@ -35,8 +35,9 @@ FileProject ProjectToFile(Project* project, const SaveOptions& options = {});
 std::vector<uint8_t> ProjectSaveBytes(Project* project, const SaveOptions& options = {});
 
 // A new project record (not current) from file bytes; its status field holds the load
-// status. Only a record with status 1 carries content. Never null.
-Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask);
+// status. Only a record with status 1 carries content. Never null. When the status is not 1,
+// reason gets what failed: the chunk, its byte offset and what was expected.
+Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask, std::string* reason = nullptr);
 
 // Files: the whole file is read before parsing; only regular files are read. Saves go
 // through platform::AtomicWriteFile (links written through, mode kept, non-regular targets
@@ -45,7 +46,8 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask);
 int ProjectSaveFile(Project* project, const std::string& path, const SaveOptions& options,
                     std::string* error = nullptr);
 // Null only when the file cannot be opened or read (error gets the reason: the system's
-// text, or why it is no regular file).
+// text, or why it is no regular file); a record whose status is not 1 gives error the
+// reader's reason.
 Project* ProjectLoadFile(const std::string& path, uint32_t mask, std::string* error = nullptr);
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error);
 

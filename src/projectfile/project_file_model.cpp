@@ -10,6 +10,7 @@
 #include "model/project_hooks.h"
 #include "model/pseudo_track.h"
 #include "model/track.h"
+#include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
 #include "projectfile/project_file_geometry.h"
@@ -365,7 +366,7 @@ std::vector<uint8_t> ProjectSaveBytes(Project* project, const SaveOptions& optio
   return WriteProjectBytes(ProjectToFile(project, options), options.mask);
 }
 
-Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
+Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask, std::string* reason) {
   Project* p = ProjectCreate();
   p->settings = kProjectDefaults;
   ProjectFileSession& session = FileSession();
@@ -376,7 +377,10 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
   SettingsToFile(*p, opt.base);
   FileProject d = ReadProjectBytes(bytes, opt);
   p->status = d.status;
-  if (d.status != kLoadOk) return p;
+  if (d.status != kLoadOk) {
+    if (reason != nullptr) *reason = d.error;
+    return p;
+  }
   SettingsFromFile(d.settings, *p);
   if (d.description) p->description = *d.description;
   if (mask & kLoadSettingsChunks) {
@@ -392,6 +396,9 @@ Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask) {
     int st = GeometryFromFile(p, d.geometry_list, d.version, d.settings.time_base, geometry);
     if (st != kLoadOk) {
       p->status = st;
+      if (reason != nullptr)
+        *reason = platform::Format(
+            "chunk 0x%04X (geometry list): expected geometry records that can be rebuilt", 0xBF11);
       return p;
     }
   }

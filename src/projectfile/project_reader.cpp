@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/format.h"
 #include "platform/memory_log.h"
 #include "projectfile/chunk_ids.h"
 
@@ -14,6 +15,7 @@ namespace lumetra::project {
 namespace {
 
 using platform::DebugLog;
+using platform::Format;
 
 int FaultStatus(ChunkFault fault) {
   return fault == ChunkFault::kShortLength ? kLoadBadChunk : kLoadReadError;
@@ -67,6 +69,25 @@ class Reader {
   void Root(ByteSpan file);
 
  private:
+  // Where a chunk's header starts in the file.
+  size_t Offset(const Chunk& c) const {
+    return static_cast<size_t>(c.payload.data() - file_.data()) - kChunkHeaderSize;
+  }
+  // Records why the chunk failed (the last failure wins: a fatal one ends the load) and
+  // passes the status on.
+  int Fail(const Chunk& c, int status, const std::string& expected) {
+    doc_.error = Format("chunk 0x%04X at byte %zu: expected %s", c.id, Offset(c), expected.c_str());
+    return status;
+  }
+  // A container whose child list ended in a fault.
+  int ListFail(const Chunk& container, const ChunkList& list) {
+    ByteSpan at = list.Rest();
+    doc_.error = Format("chunk 0x%04X at byte %zu: at byte %zu, ", container.id,
+                        Offset(container), static_cast<size_t>(at.data() - file_.data())) +
+                 ChunkFaultText(list.Fault(), at);
+    return kLoadBadChunk;
+  }
+
   int Version(const Chunk& c);
   int VersionOld(const Chunk& c);
   int TimeSettings(const Chunk& c);
@@ -91,18 +112,23 @@ class Reader {
 
   FileProject& doc_;
   const ReadOptions& opt_;
+  ByteSpan file_;
   FileSettings& s_ = doc_.settings;
 };
 
 void Reader::Root(ByteSpan file) {
+  file_ = file;
   Chunk root;
   ChunkFault fault = ChunkAt(file, root);
   if (fault != ChunkFault::kNone) {
     doc_.status = FaultStatus(fault);
+    doc_.error = "the project chunk at byte 0: " + ChunkFaultText(fault, file);
     return;
   }
   if (root.id != kChunkProject) {
     doc_.status = kLoadBadChunk;
+    doc_.error = Format("chunk 0x%04X at byte 0: expected the project chunk 0x%04X", root.id,
+                        kChunkProject);
     return;
   }
   const uint32_t mask = opt_.mask;
@@ -209,20 +235,28 @@ void Reader::Root(ByteSpan file) {
         continue;
     }
     status = st;
+    // Only the chunk that decides the status explains it.
+    if (status == kLoadOk)
+      doc_.error.clear();
+    else if (doc_.error.empty())
+      Fail(c, status, "a readable chunk");
     if (fatal != nullptr && status != kLoadOk) {
       if (*fatal) DebugLog(fatal);
       doc_.status = status;
       return;
     }
   }
-  if (list.Fault() != ChunkFault::kNone) status = FaultStatus(list.Fault());
+  if (list.Fault() != ChunkFault::kNone) {
+    status = FaultStatus(list.Fault());
+    ListFail(root, list);
+  }
   doc_.status = status;
 }
 
 int Reader::Version(const Chunk& c) {
   ChunkCursor cur(c.payload);
   int32_t v = 0;
-  if (!cur.I32(v)) return kLoadBadChunk;
+  if (!cur.I32(v)) return Fail(c, kLoadBadChunk, "a 4-byte version number");
   doc_.version = v;
   return kLoadOk;
 }
@@ -230,7 +264,7 @@ int Reader::Version(const Chunk& c) {
 int Reader::VersionOld(const Chunk& c) {
   ChunkCursor cur(c.payload);
   int32_t v = 0;
-  if (!cur.I32(v)) return kLoadBadChunk;
+  if (!cur.I32(v)) return Fail(c, kLoadBadChunk, "a 4-byte version number");
   if (doc_.version == 0) doc_.version = v < 100 ? v * 10 : v;
   return kLoadOk;
 }
@@ -238,10 +272,10 @@ int Reader::VersionOld(const Chunk& c) {
 int Reader::TimeSettings(const Chunk& c) {
   ChunkCursor cur(c.payload);
   int32_t base = 0, snap = 0, code = 0;
-  if (!cur.I32(base)) return kLoadBadChunk;
+  if (!cur.I32(base)) return Fail(c, kLoadBadChunk, "a 4-byte time base");
   base = base < 1 ? 25 : std::min(base, 1000);
   s_.time_base = base;
-  if (!cur.I32(snap)) return kLoadBadChunk;
+  if (!cur.I32(snap)) return Fail(c, kLoadBadChunk, "a 4-byte time snap after the time base");
   if (snap < base) {
     snap = base;
   } else {
@@ -260,7 +294,9 @@ int Reader::FrameSize(const Chunk& c) {
   if (c.payload.size() >= 12) {
     cur.I32(w);
     cur.I32(h);
-    if (w < 1 || h < 1) return kLoadBadChunk;
+    if (w < 1 || h < 1)
+      return Fail(c, kLoadBadChunk,
+                  Format("a frame width and height of at least 1, found %d x %d", w, h));
     s_.width = w;
     s_.height = h;
     if (c.payload.size() >= 16 && cur.I32(detail) && detail >= 1 && detail <= 100)
@@ -272,7 +308,7 @@ int Reader::FrameSize(const Chunk& c) {
 int Reader::PixelAspect(const Chunk& c) {
   ChunkCursor cur(c.payload);
   float a = 0;
-  if (!cur.F32(a)) return kLoadBadChunk;
+  if (!cur.F32(a)) return Fail(c, kLoadBadChunk, "a 4-byte pixel aspect");
   if (a >= 0.01f && a <= 100.0f) s_.pixel_aspect = a;
   return kLoadOk;
 }
@@ -282,7 +318,8 @@ int Reader::Segments(const Chunk& c) {
   auto clamp_start = [](float v) { return std::isfinite(v) && v > 0 ? v : 0.0f; };
   auto clamp_end = [](float v) { return std::isnan(v) || v > kTimeLineEnd ? kTimeLineEnd : v; };
   float a = 0, b = 0;
-  if (!cur.F32(a) || !cur.F32(b)) return kLoadBadChunk;
+  if (!cur.F32(a) || !cur.F32(b))
+    return Fail(c, kLoadBadChunk, "the active segment's start and end (8 bytes)");
   s_.active_start = clamp_start(a);
   s_.active_end = clamp_end(b);
   s_.preview_start = s_.preview_end = 0;
@@ -314,7 +351,8 @@ int Reader::RenderSwitches(const Chunk& c) {
 int Reader::SoundFormat(const Chunk& c) {
   ChunkCursor cur(c.payload);
   int32_t rate = 0, ch = 0, bps = 0;
-  if (!cur.I32(rate) || !cur.I32(ch) || !cur.I32(bps)) return kLoadBadChunk;
+  if (!cur.I32(rate) || !cur.I32(ch) || !cur.I32(bps))
+    return Fail(c, kLoadBadChunk, "a sample rate, channel count and sample size (12 bytes)");
   if (rate >= 1000) s_.sample_rate = rate;
   if (ch > 0) s_.channels = ch;
   if (bps >= 1 && bps <= 4) s_.bytes_per_sample = bps;
@@ -325,9 +363,9 @@ int Reader::RenderThreads(const Chunk& c) {
   ChunkCursor cur(c.payload);
   uint16_t present = 0;
   int32_t n = 0;
-  if (!cur.U16(present)) return kLoadBadChunk;
+  if (!cur.U16(present)) return Fail(c, kLoadBadChunk, "a 2-byte thread count flag");
   if (present == 0) return kLoadOk;
-  if (!cur.I32(n)) return kLoadBadChunk;
+  if (!cur.I32(n)) return Fail(c, kLoadBadChunk, "a 4-byte thread count after its flag");
   if (n >= 2 && n <= 31) s_.render_threads = n;
   return kLoadOk;
 }
@@ -335,7 +373,7 @@ int Reader::RenderThreads(const Chunk& c) {
 int Reader::ViewOptions(const Chunk& c) {
   ChunkCursor cur(c.payload);
   float t = 0;
-  if (!cur.U32(s_.time_display)) return kLoadBadChunk;
+  if (!cur.U32(s_.time_display)) return Fail(c, kLoadBadChunk, "a 4-byte time display mode");
   if (!cur.F32(t)) return kLoadOk;
   if (t >= 0 && t < kTimeLineEnd) s_.current_time = t;
   if (cur.Remaining() >= 5) {
@@ -354,10 +392,10 @@ int Reader::PresetList(const Chunk& c) {
   while (list.Next(p)) {
     if (p.id != kChunkRenderPreset && p.id != kChunkRenderPresetOld) continue;
     FilePreset preset;
-    if (!ReadRenderPreset(p, preset)) return kLoadBadChunk;
+    if (!ReadRenderPreset(p, preset)) return Fail(p, kLoadBadChunk, "a readable render preset");
     if (!doc_.render_preset) doc_.render_preset = std::move(preset);
   }
-  return list.Fault() == ChunkFault::kNone ? kLoadOk : kLoadBadChunk;
+  return list.Fault() == ChunkFault::kNone ? kLoadOk : ListFail(c, list);
 }
 
 int Reader::RenderChoice(const Chunk& c) {
@@ -365,13 +403,15 @@ int Reader::RenderChoice(const Chunk& c) {
   FileSettings t = s_;
   if (!cur.U32(t.render_segment_given) || !cur.I32(t.render_start_frame) ||
       !cur.I32(t.render_end_frame) || !cur.I32(t.render_current_frame) || !cur.I32(t.render_track))
-    return kLoadBadChunk;
+    return Fail(c, kLoadBadChunk, "the render segment, its frames and track (20 bytes)");
   s_ = t;
   return kLoadOk;
 }
 
 int Reader::TrackWindow(const Chunk& c) {
-  if (c.payload.size() < 14) return kLoadSettingsFailed;
+  if (c.payload.size() < 14)
+    return Fail(c, kLoadSettingsFailed,
+                Format("14 bytes of track window settings, found %zu", c.payload.size()));
   ChunkCursor cur(c.payload);
   float f[3] = {};
   uint16_t option = 0;
@@ -388,7 +428,9 @@ int Reader::TrackWindow(const Chunk& c) {
 }
 
 int Reader::KeyWindow(const Chunk& c) {
-  if (c.payload.size() < 10) return kLoadSettingsFailed;
+  if (c.payload.size() < 10)
+    return Fail(c, kLoadSettingsFailed,
+                Format("10 bytes of key window settings, found %zu", c.payload.size()));
   ChunkCursor cur(c.payload);
   uint16_t option = 0;
   for (float& v : s_.key_window) {
@@ -409,7 +451,7 @@ int Reader::ProcessList(const Chunk& c) {
     int st = Process(p, proc);
     if (st == kLoadBadProcess) {
       DebugLog("Illegal process format. Name and Signature mast be present.");
-      return st;
+      return Fail(p, st, "a process record with a name and a signature");
     }
     if (st != kLoadOk) {
       DebugLog("Error in load virtual process. Ignored.");
@@ -417,7 +459,7 @@ int Reader::ProcessList(const Chunk& c) {
     }
     doc_.processes.push_back(std::move(proc));
   }
-  return list.Fault() == ChunkFault::kNone ? kLoadOk : kLoadBadChunk;
+  return list.Fault() == ChunkFault::kNone ? kLoadOk : ListFail(c, list);
 }
 
 int Reader::Process(const Chunk& c, FileProcess& out) {
@@ -473,7 +515,7 @@ int Reader::GeometryList(const Chunk& c) {
   Chunk g;
   while (list.Next(g)) {
   }
-  if (list.Fault() != ChunkFault::kNone) return kLoadBadChunk;
+  if (list.Fault() != ChunkFault::kNone) return ListFail(c, list);
   std::vector<uint8_t>& out = doc_.geometry_list;
   out.assign({uint8_t(c.id), uint8_t(c.id >> 8), uint8_t(c.length), uint8_t(c.length >> 8),
               uint8_t(c.length >> 16), uint8_t(c.length >> 24)});
@@ -494,7 +536,7 @@ int Reader::TrackList(const Chunk& c, int depth, std::vector<FileTrack>& out) {
     }
     read.push_back(std::move(track));
   }
-  if (list.Fault() != ChunkFault::kNone) return kLoadBadChunk;
+  if (list.Fault() != ChunkFault::kNone) return ListFail(c, list);
   out.assign(std::make_move_iterator(read.rbegin()), std::make_move_iterator(read.rend()));
   return kLoadOk;
 }

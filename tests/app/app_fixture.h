@@ -20,6 +20,9 @@
 #include "app/project_store.h"
 #include "model/change_flags.h"
 #include "platform/ui_host.h"
+#include "projectfile/project_file_io.h"
+#include "projectfile/project_reader.h"
+#include "temp_dir.h"
 
 namespace lumetra::app::testing {
 
@@ -47,15 +50,22 @@ class FakeStore final : public ProjectStore {
   void DiscardNewProject() override { Log("discard new"); }
   LoadResult Load(const std::string& path, uint32_t mask) override {
     Log("load " + path + " mask " + std::to_string(mask));
-    return {load_status, load_status == LoadStatus::kLoaded ? "" : "bad chunk"};
+    return {load_status, load_status == LoadStatus::kLoaded ? "" : ReaderReason(path)};
   }
   LoadResult Merge(const std::string& path) override {
     Log("merge " + path);
-    return {load_status, load_status == LoadStatus::kLoaded ? "" : "bad chunk"};
+    return {load_status, load_status == LoadStatus::kLoaded ? "" : ReaderReason(path)};
   }
   SaveResult Save(const std::string& path) override {
     Log("save " + path);
     return {save_status, save_status == SaveStatus::kSaved ? "" : "No space left on device"};
+  }
+  // A failed load's reason is the one the real reader gives for the file's bytes.
+  static std::string ReaderReason(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!project::ReadWholeFile(path, bytes, &error)) return error;
+    return project::ReadProjectBytes(bytes, {}).error;
   }
   int ReadFileVersion(const std::string& path) override {
     auto it = versions.find(path);
@@ -131,10 +141,9 @@ class FakeHooks : public AppHooks {
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumetra-app-test-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
+    dir_ = test_dir::MakeTempDir(
+        "lumetra-app-test-" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::create_directories(dir_ / "Temp");
     ResetState();
     ResetMainQueue();

@@ -133,6 +133,15 @@ TEST_F(AppMainTest, BuiltProgramExitStatuses) {
   Outcome damaged = RunBinary("/R '" + project + "'", d);
   EXPECT_EQ(damaged.status, kExitOfflineLoadFailed);
   EXPECT_NE(damaged.output.find("Project file load error:\n" + project), std::string::npos);
+  // The reason comes from the reader: what it found where.
+  const std::string reason =
+      "the project chunk at byte 0: expected a 6-byte chunk header, found 3 bytes";
+  EXPECT_NE(damaged.output.find(reason), std::string::npos) << damaged.output;
+  Outcome info = RunBinary("--info '" + project + "'", d);
+  EXPECT_EQ(info.status, kExitOfflineLoadFailed);
+  EXPECT_NE(info.output.find("Project file load error:\n" + project + "\n\n" + reason + "\n"),
+            std::string::npos)
+      << info.output;
 
   EXPECT_EQ(RunBinary("--x", d).status, kExitCommandLine);
   Outcome version = RunBinary("--version", d);

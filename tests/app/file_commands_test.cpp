@@ -5,9 +5,11 @@
 
 #include <cerrno>
 
+#include "app/project_store_file.h"
 #include "app_fixture.h"
 #include "platform/error_text.h"
 #include "platform/memory_log.h"
+#include "model/project.h"
 
 using namespace lumetra;
 using namespace lumetra::app;
@@ -193,16 +195,42 @@ TEST_F(FileCommands, SavingOverAnEarlyVersionAsksFirst) {
   }
 }
 
+// Through the real file store: a path under a regular file cannot be created, by anyone.
 TEST_F(FileCommands, CannotCreateTheFile) {
-  file_answer_ = (dir_ / "new.ZTP").string();
-  store_->save_status = SaveStatus::kCannotCreate;
+  SetStore(MakeFileProjectStore());
+  store_ = nullptr;
+  ASSERT_TRUE(Store().CreateInitialProject());
+  MakeFile("plain");
+  file_answer_ = (dir_ / "plain" / "new.ZTP").string();
   project::SetChangeFlags(project::kChangedTracks);
   EXPECT_EQ(CommandSaveAs(), SaveOutcome::kFailed);
   EXPECT_TRUE(State().current_file.empty());  // the name is only taken by a successful save
   EXPECT_EQ(project::ChangeFlags(), 2u);
-  EXPECT_NE(platform::LogText().find("Could not create project file:\n" + *file_answer_ +
-                                     "\n\nNo space left on device"),
-            std::string::npos);
+  EXPECT_NE(platform::LogText().find("Could not save project:\n" + *file_answer_ +
+                                     "\n\nNot a directory"),
+            std::string::npos)
+      << platform::LogText();
+  while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
+}
+
+// Through the real file store: a damaged file changes nothing and the message says why.
+TEST_F(FileCommands, DamagedFileLoadSaysWhatFailed) {
+  SetStore(MakeFileProjectStore());
+  store_ = nullptr;
+  ASSERT_TRUE(Store().CreateInitialProject());
+  project::Project* before = project::CurrentProject();
+  // A project chunk whose first child (a version chunk at byte 6) claims 200 bytes.
+  file_answer_ = MakeFile("bad.ZTP", std::string("\x00\xBF\x10\x00\x00\x00\xDD\xBF\xC8\x00\x00\x00"
+                                                 "\x00\x00\x00\x00", 16));
+  EXPECT_EQ(CommandLoad(), 0);
+  EXPECT_EQ(project::CurrentProject(), before);
+  EXPECT_NE(platform::LogText().find(
+                "Project file load error:\n" + *file_answer_ +
+                "\n\nchunk 0xBF00 at byte 0: at byte 6, expected a chunk within the 10 bytes "
+                "left in its container, found a length of 200"),
+            std::string::npos)
+      << platform::LogText();
+  while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
 }
 
 TEST_F(FileCommands, LoadSucceedsOrChangesNothing) {
@@ -220,7 +248,9 @@ TEST_F(FileCommands, LoadSucceedsOrChangesNothing) {
   EXPECT_EQ(project::ChangeFlags(), 2u);
   EXPECT_TRUE(State().current_file.empty());
   EXPECT_EQ(host_->LastStatus(), "Project was not loaded");
-  EXPECT_NE(platform::LogText().find("Project file load error:\n" + path + "\n\nbad chunk"),
+  EXPECT_NE(platform::LogText().find("Project file load error:\n" + path +
+                                     "\n\nthe project chunk at byte 0: expected a 6-byte chunk "
+                                     "header, found 3 bytes"),
             std::string::npos);
 
   store_->load_status = LoadStatus::kNoRecord;

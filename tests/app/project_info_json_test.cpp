@@ -13,6 +13,7 @@
 #include "model/project.h"
 #include "projectfile/project_file_io.h"
 #include "projectfile/project_file_processes.h"
+#include "temp_dir.h"
 
 namespace lumetra::app {
 namespace {
@@ -46,8 +47,8 @@ TEST(ProjectInfoJson, ToolArguments) {
   EXPECT_EQ(RunProjectFileTool({"a.ZTP"}), std::nullopt);
   EXPECT_EQ(RunProjectFileTool({"--info", "/nonexistent/a.ZTP"}), kExitOfflineLoadFailed);
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / "lumetra_info_test";
-  fs::create_directories(dir);
+  test_dir::TempDir scratch("lumetra-info-test");
+  const fs::path& dir = scratch.path();
   std::string out = (dir / "copy.ZTP").string();
   EXPECT_EQ(RunProjectFileTool({"--save-as", out, Example()}), kExitOk);
   project::ProjectPtr q(project::ProjectLoadFile(out, project::kLoadMaskLoad));
@@ -55,7 +56,6 @@ TEST(ProjectInfoJson, ToolArguments) {
   EXPECT_EQ(q->status, project::kLoadOk);
   EXPECT_EQ(State().current_file, out);
   q.reset();
-  fs::remove_all(dir);
   // The loaded project is still current and its clips name the virtual processes.
   while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
   project::VirtualProcessesClear();

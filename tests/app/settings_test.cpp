@@ -415,15 +415,29 @@ TEST_F(SettingsTest, TemporaryDirectoryFallsBack) {
   lumetra::platform::SetUi(std::move(old));
 }
 
-TEST_F(SettingsTest, ReadOnlyTemporaryDirectoryFallsBack) {
+TEST_F(SettingsTest, UnusableTemporaryDirectoryFallsBack) {
+  // A path under a regular file can be neither created nor written by anyone, root included;
+  // the regular file itself is no directory.
+  const fs::path plain = dir_ / "plain_file";
+  std::ofstream(plain) << "file";
+  for (const fs::path& temp : {plain / "Temp", plain / "a" / "b", plain}) {
+    SCOPED_TRACE(temp.string());
+    IniStore store;
+    store.SetString(K("Paths"), "TempDir", temp.string());
+    LoadFrom(store);
+    EXPECT_EQ(SettingsCurrent().temp_dir, (dir_ / "home" / "Temp").string());
+    EXPECT_TRUE(fs::is_regular_file(plain));
+  }
+  // A read-only directory, where permissions are enforced (not for root).
   const fs::path ro = dir_ / "readonly";
   fs::create_directories(ro);
   fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
-  if (std::ofstream(ro / "probe")) GTEST_SKIP() << "permissions are not enforced (root)";
-  IniStore store;
-  store.SetString(K("Paths"), "TempDir", ro.string());
-  LoadFrom(store);
-  EXPECT_EQ(SettingsCurrent().temp_dir, (dir_ / "home" / "Temp").string());
+  if (!std::ofstream(ro / "probe")) {
+    IniStore store;
+    store.SetString(K("Paths"), "TempDir", ro.string());
+    LoadFrom(store);
+    EXPECT_EQ(SettingsCurrent().temp_dir, (dir_ / "home" / "Temp").string());
+  }
   fs::permissions(ro, fs::perms::owner_all);
 }
 

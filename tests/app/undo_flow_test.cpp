@@ -29,6 +29,7 @@
 #include "platform/ui_host.h"
 #include "projectfile/project_file_io.h"
 #include "undo/undo.h"
+#include "temp_dir.h"
 
 using namespace lumetra;
 using namespace lumetra::app;
@@ -78,10 +79,9 @@ class ScopedEnv {
 class UndoFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumetra-undo-flow-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
+    dir_ = test_dir::MakeTempDir(
+        "lumetra-undo-flow-" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::create_directories(dir_ / "bin");
     env_.emplace_back("TMPDIR", dir_.c_str());
     env_.emplace_back("XDG_RUNTIME_DIR", nullptr);

@@ -77,7 +77,11 @@ TEST_F(ObjectTest, AddFieldRefusesBadInputWithItsText) {
   TemplatePtr tmpl(TemplateNew(reinterpret_cast<uintptr_t>(&proto)));
   int not_a_template = 15;
   const auto* base = reinterpret_cast<const unsigned char*>(&proto);
-  const auto* below = reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(&proto) - 4);
+  // Addresses outside the object are made from integers: pointer arithmetic may not leave it.
+  auto at = [&](intptr_t offset) {
+    return reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(&proto) + offset);
+  };
+  const void* below = at(-4);
   const struct {
     void* tmpl;
     const char* name;
@@ -93,8 +97,9 @@ TEST_F(ObjectTest, AddFieldRefusesBadInputWithItsText) {
       {tmpl.get(), "a", nullptr, base, 1, "No field type specified"},
       {tmpl.get(), "a", "double", base, 1, "Unknown field type specified"},
       {tmpl.get(), "a", "long", below, 1, "Illegal field address specified"},
-      {tmpl.get(), "a", "string", base + 4, 1, "Illegal field address specified"},  // misaligned
-      {tmpl.get(), "a", "byte", base + kMaxDataSize + 1, 1, "Illegal field address specified"},
+      {tmpl.get(), "a", "string", at(4), 1, "Illegal field address specified"},  // misaligned
+      {tmpl.get(), "a", "byte", at(intptr_t{kMaxDataSize} + 1), 1,
+       "Illegal field address specified"},
       {tmpl.get(), "a", "long", base, -1, "Illegal field count specified"},
       {tmpl.get(), "a", "long", base, INT32_MAX, "Illegal field count specified"},
   };

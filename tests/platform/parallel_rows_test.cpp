@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
@@ -20,10 +23,17 @@ struct Visits {
   std::vector<std::atomic<int32_t>> count;
   std::mutex mutex;
   std::set<std::thread::id> threads;
+  std::condition_variable second_thread;
+  bool wait_for_second = false;  // set: each band holds on until two threads have run one
   void Band(int32_t begin, int32_t end) {
     for (int32_t r = begin; r < end; ++r) count[r].fetch_add(1);
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
     threads.insert(std::this_thread::get_id());
+    if (!wait_for_second) return;
+    second_thread.notify_all();
+    // Bounded only so that a splitter that runs every band on one thread fails instead of
+    // hanging; a working one meets the condition as soon as a worker takes a band.
+    second_thread.wait_for(lock, std::chrono::seconds(30), [&] { return threads.size() >= 2; });
   }
   bool EachOnce() const {
     for (const auto& c : count)
@@ -38,8 +48,13 @@ TEST(ParallelRows, CoversEveryRowOnceForAnyThreadCount) {
     EXPECT_EQ(ParallelRowsThreads(), threads);
     for (int32_t rows : {1, 2, 7, 1080}) {
       Visits v(rows);
+      const bool split = threads > 1 && rows >= 1080;
+      v.wait_for_second = split;
       ParallelRows(rows, kParallelRowsMinWork, [&](int32_t b, int32_t e) { v.Band(b, e); });
       EXPECT_TRUE(v.EachOnce()) << threads << " threads, " << rows << " rows";
+      if (split) {
+        EXPECT_GE(v.threads.size(), 2u) << threads << " threads, " << rows << " rows";
+      }
     }
   }
   ParallelRowsSetThreads(0);

@@ -16,6 +16,7 @@
 #include "platform/numbered_name.h"
 #include "platform/system_info.h"
 #include "platform/system_paths.h"
+#include "temp_dir.h"
 
 using namespace lumetra::platform;
 namespace fs = std::filesystem;
@@ -26,11 +27,9 @@ namespace {
 class ScratchDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("lumetra-platform-test-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = lumetra::test_dir::MakeTempDir(
+        std::string("lumetra-platform-test-") +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   void TearDown() override { fs::remove_all(dir_); }
   fs::path dir_;

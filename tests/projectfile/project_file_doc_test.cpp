@@ -297,7 +297,11 @@ TEST(ProjectFileDoc, DeepSubProjectsAreCut) {
     tracks = &*(*tracks)[0].clips[0].sub_tracks;
     ++depth;
   }
-  EXPECT_LE(depth, kMaxSubProjectDepth);
+  // Sub-projects are kept down to the limit; the clip that would go one deeper is dropped,
+  // leaving its track empty.
+  EXPECT_EQ(depth, kMaxSubProjectDepth);
+  ASSERT_EQ(tracks->size(), 1u);
+  EXPECT_TRUE((*tracks)[0].clips.empty());
 }
 
 TEST(ProjectFileDoc, RootFaults) {
@@ -311,6 +315,52 @@ TEST(ProjectFileDoc, RootFaults) {
   EXPECT_EQ(Read(Root().add(CB(0x7777).u32(1)).add(FrameSize()).build()).settings.width, 640);
 }
 
+// A failed load says which chunk failed, where it starts and what the reader expected there.
+TEST(ProjectFileDoc, FailedLoadsNameTheChunkOffsetAndExpectation) {
+  const CB version = CB(0xBFDD).i32(1002);  // 10 bytes: the next chunk starts at byte 16
+  const struct {
+    std::vector<uint8_t> bytes;
+    int status;
+    std::string error;
+  } cases[] = {
+      {{1, 2, 3}, kLoadReadError, "the project chunk at byte 0: expected a 6-byte chunk header, "
+                                  "found 3 bytes"},
+      {CB(0x1234).build(), kLoadBadChunk,
+       "chunk 0x1234 at byte 0: expected the project chunk 0xBF00"},
+      {CB(0xBF00).length(100).build(), kLoadReadError,
+       "the project chunk at byte 0: expected a chunk within the 6 bytes left in its container, "
+       "found a length of 100"},
+      {Root().add(version).add(CB(0xCF09).i32(0).i32(480).i32(50)).build(), kLoadBadChunk,
+       "chunk 0xCF09 at byte 16: expected a frame width and height of at least 1, found 0 x 480"},
+      {Root().add(version).add(CB(0xCF33).i32(22050)).build(), kLoadBadChunk,
+       "chunk 0xCF33 at byte 16: expected a sample rate, channel count and sample size (12 "
+       "bytes)"},
+      {Root().add(version).add(CB(0xBFDD)).build(), kLoadBadChunk,
+       "chunk 0xBFDD at byte 16: expected a 4-byte version number"},
+      {Root().add(version).add(CB(0x7777).length(3)).build(), kLoadBadChunk,
+       "chunk 0xBF00 at byte 0: at byte 16, expected a chunk length of at least 6 bytes, found 3"},
+      // Inside the track list (at 16): its track (at 22) claims more than the list holds.
+      {Root().add(version).add(CB(0xBF01).add(CB(0xBF02).length(50))).build(), kLoadBadChunk,
+       "chunk 0xBF01 at byte 16: at byte 22, expected a chunk within the 6 bytes left in its "
+       "container, found a length of 50"},
+      {Root().add(version).add(CB(0xCF01).add(CB(0xCF02).text(0xCF04, "A"))).build(),
+       kLoadBadProcess, "chunk 0xCF02 at byte 22: expected a process record with a name and a "
+                        "signature"},
+      {Root().add(version).add(CB(0xCF2D).f32(0.1f)).build(), kLoadSettingsFailed,
+       "chunk 0xCF2D at byte 16: expected 14 bytes of track window settings, found 4"},
+  };
+  for (const auto& c : cases) {
+    FileProject d = Read(c.bytes);
+    EXPECT_EQ(d.status, c.status) << c.error;
+    EXPECT_EQ(d.error, c.error);
+  }
+  // A later good settings chunk decides the status, and with it the reason.
+  FileProject d = Read(
+      Root().add(version).add(CB(0xCF2D).f32(0.1f)).add(CB(0xCF2E).f32(0).f32(0).u16(0)).build());
+  EXPECT_EQ(d.status, kLoadOk);
+  EXPECT_EQ(d.error, "");
+}
+
 // Every prefix and every 4-byte window overwritten with odd lengths: the reader returns
 // a status and never reads outside the file (the sanitizers watch).
 TEST(ProjectFileDoc, SweepTruncatedAndCorrupted) {
@@ -319,6 +369,7 @@ TEST(ProjectFileDoc, SweepTruncatedAndCorrupted) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
     FileProject d = Read(cut);
     EXPECT_NE(d.status, kLoadOk) << n;
+    EXPECT_NE(d.error, "") << n;
   }
   const uint32_t odd[] = {0, 5, 6, 7, 0x7FFFFFFF, 0xFFFFFFFF};
   for (size_t i = 0; i + 4 <= bytes.size(); ++i) {

@@ -13,6 +13,7 @@
 #include "projectfile/project_file_io.h"
 #include "projectfile/project_reader.h"
 #include "projectfile/project_writer.h"
+#include "temp_dir.h"
 
 namespace lumetra::project {
 namespace {
@@ -309,10 +310,8 @@ TEST_F(ProjectFileModel, SweepTruncatedAndCorrupted) {
 
 TEST_F(ProjectFileModel, FilesSaveThroughATemporaryAndLoadWhole) {
   namespace fs = std::filesystem;
-  fs::path dir =
-      fs::temp_directory_path() /
-      ("lumetra_pf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::create_directories(dir);
+  test_dir::TempDir scratch("lumetra-pf");
+  const fs::path& dir = scratch.path();
   const std::string path = (dir / "a.ZTP").string();
   Project* p = Keep(test::BuildRichProject(procs));
   std::string error;
@@ -343,7 +342,6 @@ TEST_F(ProjectFileModel, FilesSaveThroughATemporaryAndLoadWhole) {
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++entries;
   EXPECT_EQ(entries, 1u);  // no temporary file left behind
   EXPECT_EQ(ProjectLoadFile((dir / "missing.ZTP").string(), kLoadMaskLoad, &error), nullptr);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The script lock and nesting depth, and the geometry marks around a run.
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -47,16 +46,42 @@ TEST_F(ScriptTest, NestedRunsCountTheirDepth) {
 }
 
 TEST_F(ScriptTest, RunsOnOtherThreadsWaitForTheLock) {
+  // The other thread signals just before its run starts. Its run body then records whether
+  // this thread had let go of the lock, and whether a third thread finds the lock held: a
+  // run that did not wait fails the first check, one that runs unlocked fails the second.
+  static std::atomic<bool> released;
+  static std::atomic<int> body_saw_release, body_saw_lock_held;
+  released = false;
+  body_saw_release = body_saw_lock_held = -1;
+  ScriptFunctions().Add("Probe", [](ScriptCall&) {
+    body_saw_release = released.load() ? 1 : 0;
+    bool held = false;
+    std::thread([&] {
+      held = !ScriptLock().try_lock();
+      if (!held) ScriptLock().unlock();
+    }).join();
+    body_saw_lock_held = held ? 1 : 0;
+    return true;
+  });
   std::atomic<int> result{-1};
+  std::atomic<bool> starting{false};
   std::thread other;
   {
     std::lock_guard lock(ScriptLock());
-    other = std::thread([&] { result = ScriptRun(&clip_, "x = 1;"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(result.load(), -1);  // still waiting
+    other = std::thread([&] {
+      starting = true;
+      starting.notify_one();
+      result = ScriptRun(&clip_, "Probe();");
+    });
+    starting.wait(false);
+    EXPECT_EQ(body_saw_release.load(), -1);  // the run has not started its body
+    released = true;
   }
   other.join();
   EXPECT_EQ(result.load(), 1);
+  EXPECT_EQ(body_saw_release.load(), 1);
+  EXPECT_EQ(body_saw_lock_held.load(), 1);
+  ScriptFunctions().Remove("Probe");
 }
 
 TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {

@@ -15,6 +15,7 @@
 #include "platform/ui_host.h"
 #include "projectfile/project_file_io.h"
 #include "undo/undo_store.h"
+#include "temp_dir.h"
 
 namespace lumetra::undo::testing {
 
@@ -78,11 +79,9 @@ class RecordingHost final : public UndoHost {
 class UndoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumetra-undo-test-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = test_dir::MakeTempDir(
+        "lumetra-undo-test-" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     previous_ui_ = platform::SetUi(std::make_unique<RecordingUi>(&shown_));
     NewCurrentProject();
   }
