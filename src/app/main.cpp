@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/plugin_list.h"
 #include "app/project_info_json.h"
 #include "app/startup.h"
 #include "platform/ui_host.h"
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;
+  if (auto status = lumetra::app::RunPluginList(args)) return *status;
   // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.
   bool offline = lumetra::app::ReadFirstPass(args).offline;
   lumetra::platform::SetUi(std::make_unique<lumetra::platform::HeadlessUiHost>(offline));
