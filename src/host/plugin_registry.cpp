@@ -157,38 +157,7 @@ intptr_t EffectSetValue(HostCallContext* ctx, ProcessRecord* r, const char* key_
     return 0;
   }
   const std::string_view key = key_text;
-  const auto i32 = static_cast<int32_t>(value);
-  if (key == "Name") {
-    r->name = Text(value) ? Text(value) : "";
-  } else if (key == "Comments") {
-    r->comments = Text(value) ? Text(value) : "";
-  } else if (key == "Icon") {
-    r->icon = static_cast<uintptr_t>(value);
-  } else if (key == "InitFunction") {
-    SetFn(r->init, value);
-  } else if (key == "EditFunction") {
-    SetFn(r->edit, value);
-  } else if (key == "MakeFunction") {
-    SetFn(r->make, value);
-  } else if (key == "MakeSoundFunction") {
-    SetFn(r->make_sound, value);
-  } else if (key == "FormatFunction") {
-    SetFn(r->format, value);
-  } else if (key == "OnDeleteFunction") {
-    SetFn(r->on_delete, value);
-  } else if (key == "InputsNumber") {
-    r->inputs_number = i32;
-  } else if (key == "DisplayMode") {
-    r->display_mode = i32;
-  } else if (key == "SpecialFlag") {
-    r->flags = i32 != 0 ? (r->flags | kProcessHidden) : (r->flags & ~uint32_t{kProcessHidden});
-  } else if (key == "SoundProcess") {
-    r->flags |= kProcessSound;  // whatever the value
-  } else if (key == "PreviousTrackInput") {
-    r->previous_track_input = i32;
-  } else if (key == "Version") {
-    r->version = i32;
-  } else if (key == "Data") {
+  if (key == "Data") {
     for (ProcessRecord* p = ProcessRegistryHead(); p != nullptr; p = p->next)
       if (p == r) return 0;  // clips are laid out by a registered record's data
     void* object = reinterpret_cast<void*>(value);
@@ -204,6 +173,39 @@ intptr_t EffectSetValue(HostCallContext* ctx, ProcessRecord* r, const char* key_
     }
     it->second.data = std::move(copy);
     r->data_template = it->second.data.get();
+    return 1;
+  }
+  struct Key {
+    std::string_view name;
+    void (*set)(ProcessRecord&, intptr_t);
+  };
+  static constexpr Key kKeys[] = {
+      {"Name", [](ProcessRecord& r, intptr_t v) { r.name = Text(v) ? Text(v) : ""; }},
+      {"Comments", [](ProcessRecord& r, intptr_t v) { r.comments = Text(v) ? Text(v) : ""; }},
+      {"Icon", [](ProcessRecord& r, intptr_t v) { r.icon = static_cast<uintptr_t>(v); }},
+      {"InitFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.init, v); }},
+      {"EditFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.edit, v); }},
+      {"MakeFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.make, v); }},
+      {"MakeSoundFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.make_sound, v); }},
+      {"FormatFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.format, v); }},
+      {"OnDeleteFunction", [](ProcessRecord& r, intptr_t v) { SetFn(r.on_delete, v); }},
+      {"InputsNumber", [](ProcessRecord& r, intptr_t v) { r.inputs_number = static_cast<int32_t>(v); }},
+      {"DisplayMode", [](ProcessRecord& r, intptr_t v) { r.display_mode = static_cast<int32_t>(v); }},
+      {"SpecialFlag",
+       [](ProcessRecord& r, intptr_t v) {
+         r.flags = static_cast<int32_t>(v) != 0 ? (r.flags | kProcessHidden)
+                                                : (r.flags & ~uint32_t{kProcessHidden});
+       }},
+      {"SoundProcess", [](ProcessRecord& r, intptr_t) { r.flags |= kProcessSound; }},  // any value
+      {"PreviousTrackInput",
+       [](ProcessRecord& r, intptr_t v) { r.previous_track_input = static_cast<int32_t>(v); }},
+      {"Version", [](ProcessRecord& r, intptr_t v) { r.version = static_cast<int32_t>(v); }},
+  };
+  for (const Key& k : kKeys) {
+    if (k.name == key) {
+      k.set(*r, value);
+      break;
+    }
   }
   return 1;  // unknown keys are ignored
 }
