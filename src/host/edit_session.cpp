@@ -8,6 +8,7 @@
 #include "host/object_error.h"
 #include "model/change_flags.h"
 #include "model/clip.h"
+#include "model/project_hooks.h"
 #include "model/render_lock.h"
 
 namespace lumetra::project {
@@ -26,13 +27,26 @@ Clip* EditCopyOf(HostCallContext* ctx) {
   return reinterpret_cast<Clip*>(ctx->word[HCC_WORD_CLIP]);
 }
 
-// The clip whose session owns this context, or null for a foreign context.
+// The clip whose session owns this context, or null for a foreign or closed one. Found by
+// the context's address alone: nothing is read through a stale context.
 Clip* SessionClip(HostCallContext* ctx) {
-  Clip* copy = EditCopyOf(ctx);
-  if (copy == nullptr) return nullptr;
-  Clip* clip = copy->edited_clip;
-  auto it = Sessions().find(clip);
-  return it != Sessions().end() && it->second.get() == ctx ? clip : nullptr;
+  if (EditCopyOf(ctx) == nullptr) return nullptr;
+  for (auto& [clip, session] : Sessions())
+    if (session.get() == ctx) return const_cast<Clip*>(clip);
+  return nullptr;
+}
+
+// A clip freed with its dialog open ends its session: the model destroys the window here.
+bool DestroyEditWindow(uintptr_t window) {
+  for (auto it = Sessions().begin(); it != Sessions().end(); ++it) {
+    if (it->first->edit_window == window) {
+      ObjectClearError(it->second.get());
+      Sessions().erase(it);
+      break;
+    }
+  }
+  if (g_windows != nullptr) g_windows->Destroy(window);
+  return true;
 }
 
 Clip* SessionCopy(const Clip* from, Clip* clip) {
@@ -74,6 +88,7 @@ void Close(Clip* clip, bool restore) {
 
 void EditWindowsSet(EditWindows* windows) {
   g_windows = windows;
+  Hooks().destroy_edit_window = windows != nullptr ? DestroyEditWindow : nullptr;
 }
 
 int32_t ClipEditOpen(Clip* clip) {

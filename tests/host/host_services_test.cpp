@@ -335,6 +335,13 @@ TEST_F(HostServicesTest, EditSessionAppliesAndCancelsThroughTheWindow) {
   // A context that is not a session's changes nothing.
   EXPECT_EQ(host_->ClipDataChanged(&ctx_), 0);
   EXPECT_EQ(host_->ClipEditOk(&ctx_), 0);
+  // A clip freed with its dialog open ends its session with the window (the key is only
+  // compared, never read through).
+  ASSERT_EQ(ClipEditOpen(clip), 1);
+  ASSERT_NE(ClipEditContext(clip), nullptr);
+  ClipFree(clip);
+  EXPECT_EQ(windows.calls.back(), "destroy");
+  EXPECT_EQ(ClipEditContext(clip), nullptr);
   EditWindowsSet(nullptr);
 }
 
