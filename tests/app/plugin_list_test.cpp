@@ -89,4 +89,24 @@ TEST_F(PluginListTest, EffectsCarryVersionInputsAndFields) {
   EXPECT_EQ(Run("/X", "").status, 2);
 }
 
+#ifdef LUMETRA_EFFECTS_LIBRARY
+// How often text occurs in s.
+std::size_t Occurrences(const std::string& s, const std::string& text) {
+  std::size_t n = 0;
+  for (std::size_t at = s.find(text); at != std::string::npos; at = s.find(text, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(PluginListTest, TheStandardLibraryListsItsEffectsAndInputFormats) {
+  Outcome o = Run(std::string("'/L:") + LUMETRA_EFFECTS_LIBRARY + "'", "");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(Occurrences(o.out, "\"path\":"), 1u) << o.out;
+  EXPECT_NE(o.out.find("\"result\":1"), std::string::npos) << o.out;
+  EXPECT_EQ(Occurrences(o.out, "\"signature\":"), 37u) << o.out;
+  const std::size_t inputs = o.out.find("\"input_formats\":");
+  ASSERT_NE(inputs, std::string::npos);
+  EXPECT_EQ(Occurrences(o.out.substr(inputs), "\"extensions\":"), 2u) << o.out;
+}
+#endif
+
 }  // namespace
