@@ -1,6 +1,8 @@
 // Defaults of the subsystem steps that do something visible, and the hooks slot.
 #include "app/app_hooks.h"
 
+#include "host/host_services.h"
+#include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
@@ -18,8 +20,17 @@ void AppHooks::InitThreadErrorSlot() {
   render::PicInit();
 }
 
+void AppHooks::FillHostServices() {
+  project::HostServices();
+}
+
 std::string AppHooks::LoadLibrary(const std::string& path) {
-  return "Could not load library '" + path + "': plug-in libraries are not supported yet";
+  return project::LibraryLoad(path).message;
+}
+
+void AppHooks::LoadLibrariesUnder(const std::string& program_directory) {
+  // A failing library is reported by the loader; start-up goes on.
+  project::LibraryLoadFolders(project::LibraryFolders(program_directory));
 }
 
 bool AppHooks::OpenClipboardWindow(const std::string& path) {

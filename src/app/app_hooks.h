@@ -14,7 +14,7 @@ class AppHooks {
   virtual ~AppHooks() = default;
 
   // Start-up, in the order they run.
-  virtual void FillHostServices() {}
+  virtual void FillHostServices();
   // The typed-object names and operations (project module).
   virtual void InternObjectNames();
   // The per-thread picture error slot; must run before any other thread starts.
@@ -33,7 +33,9 @@ class AppHooks {
   virtual void PrepareFontList() {}
   // "/L:<path>": empty on success, else the message for the status line.
   virtual std::string LoadLibrary(const std::string& path);
-  virtual void LoadLibrariesUnder(const std::string& /*directory*/) {}
+  // Without "/L": every library under the program's folder, the user's plug-in folder and
+  // $LUMETRA_PLUGIN_PATH.
+  virtual void LoadLibrariesUnder(const std::string& program_directory);
   virtual void LoadPresets() {}
   virtual void RebuildRecentMenu() {}
   // The undo store's own steps (undo_wiring.cpp).

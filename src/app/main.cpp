@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/guarded_main.h"
+#include "app/plugin_list.h"
 #include "app/project_info_json.h"
 #include "app/recovery_tool.h"
 #include "app/startup.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   return lumetra::app::RunGuarded([&args] {
     if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;
     if (auto status = lumetra::app::RunRecoveryTool(args)) return *status;
+    if (auto status = lumetra::app::RunPluginList(args)) return *status;
     // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.
     bool offline = lumetra::app::ReadFirstPass(args).offline;
     lumetra::platform::SetUi(std::make_unique<lumetra::platform::HeadlessUiHost>(offline));

@@ -9,7 +9,7 @@
 #include "app/app_state.h"
 #include "app/exit_status.h"
 #include "app/file_commands.h"
-#include "app/json_text.h"
+#include "app/json_writer.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
 #include "app/settings.h"
@@ -28,62 +28,6 @@ namespace {
 using project::Clip;
 using project::Project;
 using project::Track;
-
-class Json {
- public:
-  std::string& Out() { return out_; }
-
-  void Open(char c) {
-    Sep();
-    out_ += c;
-    first_ = true;
-  }
-  void Close(char c) {
-    out_ += c;
-    first_ = false;
-  }
-  void Key(std::string_view k) {
-    Sep();
-    Str(k);
-    out_ += ':';
-    first_ = true;  // the value follows without a comma
-  }
-  void String(std::string_view s) {
-    Sep();
-    Str(s);
-  }
-  void Int(int64_t v) {
-    Sep();
-    out_ += std::to_string(v);
-  }
-  void Float(double v) {
-    Sep();
-    if (!std::isfinite(v)) {
-      out_ += "null";
-      return;
-    }
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", v);
-    out_ += buf;
-  }
-  void Bool(bool v) {
-    Sep();
-    out_ += v ? "true" : "false";
-  }
-  void Null() {
-    Sep();
-    out_ += "null";
-  }
-
- private:
-  void Sep() {
-    if (!first_) out_ += ',';
-    first_ = false;
-  }
-  void Str(std::string_view s) { AppendJsonString(out_, s); }
-  std::string out_;
-  bool first_ = true;
-};
 
 void Curve(Json& j, const KeyfloatKey* k) {
   j.Open('[');

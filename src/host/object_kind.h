@@ -34,6 +34,10 @@ struct ObjectKindHandler {
   // ObjectComplete (null: "ObjectComplete: Unsupported object type."). When it answers 0
   // it has disposed of the object.
   std::function<intptr_t(HostCallContext* ctx, void* object)> complete;
+  // ObjectCreate with a template and data completes through this when set: the record
+  // that stands registered afterwards (an older one may survive and the new one be freed),
+  // or null.
+  std::function<void*(HostCallContext* ctx, void* object)> complete_object;
   // Frees an object that ObjectCreate made but could not finish (a failure while applying
   // the template's values). Null: the object is left to its kind.
   std::function<void(void* object)> discard;

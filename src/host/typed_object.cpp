@@ -11,6 +11,7 @@
 #include "host/object_error.h"
 #include "host/object_geometry.h"
 #include "host/object_kind.h"
+#include "host/plugin_registry.h"
 
 namespace lumetra::project {
 namespace {
@@ -44,6 +45,7 @@ void TypedObjectsInit() {
   AtomInternStandardNames();
   ObjectOperationRegister("delete", DeleteOperation);
   ObjectGeometryRegister();
+  PluginObjectsRegister();
 }
 
 intptr_t TemplateFieldValue(const TemplateField& field, const void* data) {
@@ -125,6 +127,7 @@ void* CreateObject(HostCallContext* ctx, const char* kind, const char* name, voi
     if (handler->discard) handler->discard(object);  // nothing half made is left behind
     throw;
   }
+  if (handler->complete_object) return handler->complete_object(ctx, object);
   return handler->complete(ctx, object) != 0 ? object : nullptr;
 }
 

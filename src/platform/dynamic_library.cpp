@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <utility>
 
 namespace lumetra::platform {
@@ -16,7 +17,8 @@ std::string TakeDlError(const char* fallback) {
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       keep_(other.keep_),
-      error_(std::move(other.error_)) {}
+      error_(std::move(other.error_)),
+      error_number_(other.error_number_) {}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
   if (this != &other) {
@@ -24,6 +26,7 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
     handle_ = std::exchange(other.handle_, nullptr);
     keep_ = other.keep_;
     error_ = std::move(other.error_);
+    error_number_ = other.error_number_;
   }
   return *this;
 }
@@ -35,8 +38,12 @@ DynamicLibrary::~DynamicLibrary() {
 DynamicLibrary DynamicLibrary::Open(const std::string& path) {
   DynamicLibrary lib;
   dlerror();
+  errno = 0;
   lib.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (lib.handle_ == nullptr) lib.error_ = TakeDlError("could not load library");
+  if (lib.handle_ == nullptr) {
+    lib.error_number_ = errno;
+    lib.error_ = TakeDlError("could not load library");
+  }
   return lib;
 }
 

@@ -19,6 +19,8 @@ class DynamicLibrary {
 
   bool Loaded() const { return handle_ != nullptr; }
   const std::string& Error() const { return error_; }
+  // errno as the failed load left it (0 when the loader set none).
+  int ErrorNumber() const { return error_number_; }
   // The symbol's address, or null with Error() set.
   void* Symbol(const char* name);
   // Keeps the library mapped for the rest of the process (plug-ins are never unloaded).
@@ -28,6 +30,7 @@ class DynamicLibrary {
   void* handle_ = nullptr;
   bool keep_ = false;
   std::string error_;
+  int error_number_ = 0;
 };
 
 }  // namespace lumetra::platform

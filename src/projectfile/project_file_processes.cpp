@@ -1,9 +1,7 @@
 // Process registry lookups for project files, and virtual processes.
 #include "projectfile/project_file_processes.h"
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
 #include "model/clip.h"
@@ -21,18 +19,6 @@ struct VirtualProcess {
   FileTemplate file_template;
   NativeTemplatePtr native;  // the block laid out here from the file's fields
 };
-
-// Render threads walk the list while the interface thread registers: a record is linked
-// completely before the head publishes it, and writers take the mutex among themselves.
-std::atomic<ProcessRecord*>& Head() {
-  static std::atomic<ProcessRecord*> head{nullptr};
-  return head;
-}
-
-std::mutex& RegistryMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 // Interface thread only (project loading and saving).
 std::unordered_map<const ProcessRecord*, VirtualProcess>& Virtuals() {
@@ -52,31 +38,6 @@ PIC* VirtualMake(HostCallContext*, void*, float, float, float) {
 }
 
 }  // namespace
-
-ProcessRecord* ProcessRegistryHead() {
-  return Head().load(std::memory_order_acquire);
-}
-
-void ProcessRegistryPush(ProcessRecord* process) {
-  std::lock_guard lock(RegistryMutex());
-  process->next = Head().load(std::memory_order_relaxed);
-  Head().store(process, std::memory_order_release);
-}
-
-void ProcessRegistryRemove(ProcessRecord* process) {
-  std::lock_guard lock(RegistryMutex());
-  ProcessRecord* head = Head().load(std::memory_order_relaxed);
-  if (head == process) {
-    Head().store(process->next, std::memory_order_release);
-    return;
-  }
-  for (ProcessRecord* p = head; p != nullptr; p = p->next) {
-    if (p->next == process) {
-      p->next = process->next;
-      return;
-    }
-  }
-}
 
 ProcessRecord* ProcessFindForFile(std::string_view name, std::string_view signature) {
   const bool standard = signature == kStandardSignature;

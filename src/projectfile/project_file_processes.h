@@ -6,21 +6,15 @@
 #include <string_view>
 
 #include "clipdata/process_record.h"
+#include "host/plugin_registry.h"
 #include "projectfile/project_file_doc.h"
 
 namespace lumetra::project {
 
 inline constexpr std::string_view kStandardSignature = "ZOLT Standard";
 
-// Head of the registry list (newest first, linked by ProcessRecord::next). The plug-in host
-// registers into it; the SuperClip record is found even when it is not in the list.
-// Any thread may walk the list while the interface thread pushes: a pushed record is
-// published whole. Only tests free records.
-ProcessRecord* ProcessRegistryHead();
-void ProcessRegistryPush(ProcessRecord* process);
-// Unlinks a record (the caller owns it); only while no other thread walks the list (tests,
-// shutdown).
-void ProcessRegistryRemove(ProcessRecord* process);
+// The registry list is the plug-in host's (ProcessRegistryHead); the SuperClip record is
+// found even when it is not in the list.
 
 // A signature other than "ZOLT Standard" by signature; "ZOLT Standard" by name.
 ProcessRecord* ProcessFindForFile(std::string_view name, std::string_view signature);

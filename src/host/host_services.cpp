@@ -1,0 +1,273 @@
+// The host service table: the slot rows and the thin guarded wrappers they point at.
+#include "host/host_services.h"
+
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "anim/keyfloat.h"
+#include "clipdata/clip_data_memory.h"
+#include "host/clip_get_value.h"
+#include "host/edit_session.h"
+#include "host/object_error.h"
+#include "host/plugin_registry.h"
+#include "host/typed_object.h"
+#include "platform/ui_host.h"
+
+namespace lumetra::project {
+namespace {
+
+// Nothing may escape across the boundary: a failure inside becomes a reported text.
+template <typename Result, typename Body>
+Result Guard(HostCallContext* ctx, Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    ObjectReportError(ctx, "No memory");
+  } catch (...) {
+    ObjectReportError(ctx, "Internal error");
+  }
+  return Result{};
+}
+
+intptr_t Unassigned() {
+  try {
+    platform::Status(kUnassignedServiceText);
+  } catch (...) {
+  }
+  return 0;
+}
+
+LumetraObject SvcObjectCreate(HostCallContext* ctx, const char* type_name, const char* name,
+                              LumetraTemplate tmpl, const void* data) {
+  return static_cast<LumetraObject>(ObjectCreate(ctx, type_name, name, tmpl, data));
+}
+int32_t SvcObjectAddField(HostCallContext* ctx, LumetraTemplate tmpl, const char* field_name,
+                          const char* type_name, const void* field_address, int32_t count) {
+  return ObjectAddField(ctx, tmpl, field_name, type_name, field_address, count);
+}
+intptr_t SvcObjectOperation(HostCallContext* ctx, LumetraObject object, const char* operation,
+                            LumetraObject argument) {
+  return ObjectOperation(ctx, object, operation, argument);
+}
+intptr_t SvcObjectSetValue(HostCallContext* ctx, LumetraObject object, const char* key,
+                           intptr_t value, int32_t index) {
+  return ObjectSetValue(ctx, object, key, value, index);
+}
+int32_t SvcV_ObjectSetValue(HostCallContext* ctx, LumetraObject object, LumetraTemplate tmpl,
+                            const void* data) {
+  return V_ObjectSetValue(ctx, object, tmpl, data);
+}
+intptr_t SvcObjectComplete(HostCallContext* ctx, LumetraObject object) {
+  return ObjectComplete(ctx, object);
+}
+int32_t SvcClipGetValue(HostCallContext* ctx, const char* key, int32_t index, intptr_t* value,
+                        int32_t* word, float* fvalue, char* text, int32_t text_size) {
+  return Guard<int32_t>(ctx, [&] {
+    return ClipGetValue(ctx, key, index, value, word, fvalue, text, text_size);
+  });
+}
+void* SvcMemoryAllocate(size_t size) {
+  return ClipDataAlloc(size);
+}
+void SvcMemoryRelease(void* block) {
+  ClipDataRelease(block);
+}
+LumetraEffect SvcEffectCreate(const char* signature) {
+  return Guard<LumetraEffect>(nullptr, [&]() -> LumetraEffect {
+    if (signature == nullptr || *signature == '\0') return nullptr;
+    return reinterpret_cast<LumetraEffect>(EffectNew(signature));
+  });
+}
+int32_t SvcEffectRegister(HostCallContext* ctx, LumetraEffect effect) {
+  return Guard<int32_t>(ctx, [&] {
+    return EffectRegister(ctx, reinterpret_cast<ProcessRecord*>(effect)) != nullptr ? 1 : 0;
+  });
+}
+int32_t SvcEffectSetValue(HostCallContext* ctx, LumetraEffect effect, const char* key,
+                          intptr_t value) {
+  return static_cast<int32_t>(ObjectSetValue(ctx, effect, key, value, 0));
+}
+
+void SvcKeyfloatEvaluate(const KeyfloatKey* first, float time, float* x, float* y, float* z) {
+  anim::KeyfloatEvaluate(first, time, x, y, z);
+}
+KeyfloatKey* SvcKeyfloatKeySet(KeyfloatKey** first, float time, int8_t components, float x,
+                               float y, float z) {
+  return Guard<KeyfloatKey*>(nullptr, [&] {
+    return first != nullptr ? anim::KeyfloatKeySet(first, time, components, x, y, z) : nullptr;
+  });
+}
+
+int32_t SvcClipDataChanged(HostCallContext* ctx) {
+  return Guard<int32_t>(ctx, [&] { return ClipDataChanged(ctx); });
+}
+int32_t SvcClipEditOk(HostCallContext* ctx) {
+  return Guard<int32_t>(ctx, [&] { return ClipEditOk(ctx); });
+}
+int32_t SvcClipEditCancel(HostCallContext* ctx) {
+  return Guard<int32_t>(ctx, [&] { return ClipEditCancel(ctx); });
+}
+
+template <typename Fn>
+LumetraUnassignedFn S(Fn fn) {
+  // Through the generic function type, which converts to and from every other.
+  using Generic = void (*)();
+  return reinterpret_cast<LumetraUnassignedFn>(reinterpret_cast<Generic>(fn));
+}
+
+const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
+  static const std::array<HostServiceRow, HOST_SERVICE_COUNT> rows = {{
+      {0, "ClipInputName", nullptr},
+      {1, "unassigned_1", nullptr},
+      {2, "ClipDataChanged", S(SvcClipDataChanged)},
+      {3, "ClipEditOk", S(SvcClipEditOk)},
+      {4, "ClipEditCancel", S(SvcClipEditCancel)},
+      {5, "unassigned_5", nullptr},
+      {6, "unassigned_6", nullptr},
+      {7, "unassigned_7", nullptr},
+      {8, "unassigned_8", nullptr},
+      {9, "unassigned_9", nullptr},
+      {10, "unassigned_10", nullptr},
+      {11, "unassigned_11", nullptr},
+      {12, "unassigned_12", nullptr},
+      {13, "PicDeinterlace", nullptr},
+      {14, "ClipTrackName", nullptr},
+      {15, "ChooseInputDialog", nullptr},
+      {16, "GetInputFrame", nullptr},
+      {17, "PicCopy", nullptr},
+      {18, "CurveEditorCreate", nullptr},
+      {19, "CurveEditorSetCurve", nullptr},
+      {20, "ClipReportError", S(ServiceClipReportError)},
+      {21, "PicErrorText", nullptr},
+      {22, "unassigned_22", nullptr},
+      {23, "PicCreate", nullptr},
+      {24, "GeometryFind", nullptr},
+      {25, "unassigned_25", nullptr},
+      {26, "FileDialog", nullptr},
+      {27, "PicFree", nullptr},
+      {28, "GeoGetCurves", nullptr},
+      {29, "ChooseGeometryDialog", nullptr},
+      {30, "CheckAbort", nullptr},
+      {31, "MemoryAllocate", S(SvcMemoryAllocate)},
+      {32, "MemoryRelease", S(SvcMemoryRelease)},
+      {33, "KeyfloatEvaluate", S(SvcKeyfloatEvaluate)},
+      {34, "KeyfloatKeySet", S(SvcKeyfloatKeySet)},
+      {35, "ProjectFrameFormat", nullptr},
+      {36, "PicScale", nullptr},
+      {37, "GeoDistanceFrame", nullptr},
+      {38, "CurveEditorMessage", nullptr},
+      {39, "reserved_39", nullptr},
+      {40, "V_GeoSubgeoGet", nullptr},
+      {41, "CurveEditorRange", nullptr},
+      {42, "ColorDialog", nullptr},
+      {43, "ValueDialog", nullptr},
+      {44, "unassigned_44", nullptr},
+      {45, "PicDraw", nullptr},
+      {46, "ClipGeometryField", nullptr},
+      {47, "ClipGeometryByFieldName", nullptr},
+      {48, "EffectCreate", S(SvcEffectCreate)},
+      {49, "EffectRegister", S(SvcEffectRegister)},
+      {50, "EffectSetValue", S(SvcEffectSetValue)},
+      {51, "EffectAddField", nullptr},
+      {52, "IsInputAssigned", nullptr},
+      {53, "RequestGetUserWord", nullptr},
+      {54, "RequestSetUserWord", nullptr},
+      {55, "ClipGetErrorText", S(ServiceClipGetErrorText)},
+      {56, "FreeInputFrame", nullptr},
+      {57, "GeometryName", nullptr},
+      {58, "unassigned_58", nullptr},
+      {59, "unassigned_59", nullptr},
+      {60, "unassigned_60", nullptr},
+      {61, "InputFormatGetInfo", nullptr},
+      {62, "unassigned_62", nullptr},
+      {63, "MediaItemTakeBuffer", nullptr},
+      {64, "LoadImage", nullptr},
+      {65, "LoadSound", nullptr},
+      {66, "InputFormatFind", nullptr},
+      {67, "MediaFileDialog", nullptr},
+      {68, "PicToRgb555Scaled", nullptr},
+      {69, "PicDeinterlaceCopy", nullptr},
+      {70, "ProjectFrameRate", nullptr},
+      {71, "MediaFileNameDialog", nullptr},
+      {72, "TextHelpWindow", nullptr},
+      {73, "SoundCreate", nullptr},
+      {74, "SoundFree", nullptr},
+      {75, "SoundConvertBytes", nullptr},
+      {76, "SoundConvertChannels", nullptr},
+      {77, "SoundResample", nullptr},
+      {78, "SoundPlace", nullptr},
+      {79, "ClipGetValue", S(SvcClipGetValue)},
+      {80, "KeyfloatNearestKey", nullptr},
+      {81, "KeyfloatKeyAccess", nullptr},
+      {82, "DirectoryMenuDialog", nullptr},
+      {83, "unassigned_83", nullptr},
+      {84, "unassigned_84", nullptr},
+      {85, "unassigned_85", nullptr},
+      {86, "unassigned_86", nullptr},
+      {87, "PicToRgb555Fit", nullptr},
+      {88, "PicToRgb24", nullptr},
+      {89, "PicToRgb24Scaled", nullptr},
+      {90, "ObjectCreate", S(SvcObjectCreate)},
+      {91, "ObjectAddField", S(SvcObjectAddField)},
+      {92, "ObjectOperation", S(SvcObjectOperation)},
+      {93, "ObjectSetValue", S(SvcObjectSetValue)},
+      {94, "TrackCheck", nullptr},
+      {95, "ListItemHelper", nullptr},
+      {96, "unassigned_96", nullptr},
+      {97, "PicPlaceInRect", nullptr},
+      {98, "ScriptRun", nullptr},
+      {99, "GetInputSound", nullptr},
+      {100, "V_ObjectSetValue", S(SvcV_ObjectSetValue)},
+      {101, "ObjectComplete", S(SvcObjectComplete)},
+      {102, "MediaItemFromBlock", nullptr},
+      {103, "GeoGetBBox", nullptr},
+      {104, "GeoDistance", nullptr},
+  }};
+  return rows;
+}
+
+}  // namespace
+
+int32_t ServiceClipReportError(HostCallContext* ctx, const char* text) {
+  if (ctx == nullptr) return 0;
+  return Guard<int32_t>(ctx, [&] {
+    if (text == nullptr) {
+      ObjectClearError(ctx);
+    } else {
+      ObjectReportError(ctx, text);
+    }
+    return 1;
+  });
+}
+
+int32_t ServiceClipGetErrorText(HostCallContext* ctx, char* buffer, int32_t size) {
+  if (ctx == nullptr) return 0;
+  std::string_view text = ObjectErrorText(ctx);
+  if (buffer != nullptr && size > 0) {
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+    if (n > 0) std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<int32_t>(text.size());
+}
+
+std::span<const HostServiceRow> HostServiceRows() {
+  return Rows();
+}
+
+const HostServiceTable* HostServices() {
+  static const HostServiceTable table = [] {
+    HostServiceTable t;
+    std::array<LumetraUnassignedFn, HOST_SERVICE_COUNT> slots{};
+    for (const HostServiceRow& row : Rows())
+      slots[static_cast<std::size_t>(row.slot)] = row.service != nullptr ? row.service : &Unassigned;
+    slots[39] = nullptr;  // the one slot that holds nothing
+    static_assert(sizeof t == sizeof slots);
+    std::memcpy(&t, slots.data(), sizeof t);
+    return t;
+  }();
+  return &table;
+}
+
+}  // namespace lumetra::project
