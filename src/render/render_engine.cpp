@@ -100,20 +100,13 @@ std::optional<WindowMessage> RenderEngine::TakeMessage(WindowId window, bool wai
         return m;
       }
       if (!wait) return std::nullopt;
-      if (e.thread_count.load() > 0) {
+      if (e.thread_count.load() > 0 || e.running > 0) {
         e.mail_cv.wait_for(mail, std::chrono::milliseconds(20));
         if (!box->second.empty()) continue;
       }
     }
-    if (e.thread_count.load() == 0) {
-      if (!RunOnce()) {
-        std::lock_guard<std::mutex> mail(e.mail_mutex);
-        auto box = e.mailboxes.find(window);
-        if (box == e.mailboxes.end() || box->second.empty()) return std::nullopt;
-      }
-      continue;
-    }
-    // Threads run: give up only when nothing can come any more.
+    if (e.thread_count.load() == 0 && RunOnce()) continue;
+    // Give up only when nothing can come any more (another caller may be running a make).
     Operation op(e);
     if (Quiescent()) {
       std::lock_guard<std::mutex> mail(e.mail_mutex);
@@ -164,16 +157,19 @@ void RenderEngine::TapeAbort(Track* track) {
     for (RenderRequest* rq : requests) e.Detach(rq);
     e.by_track.erase(track);
   }
-  // Clip copies name their input tracks directly; none may reach the freed track.
+  // Clip copies name their track and input tracks directly; none may reach the freed track.
   for (RenderRequest* rq : std::vector<RenderRequest*>(e.live.begin(), e.live.end())) {
-    if (rq->clip_copy == nullptr) continue;
-    const auto& inputs = rq->clip_copy->inputs;
-    if (std::find(inputs.begin(), inputs.end(), track) == inputs.end()) continue;
+    project::Clip* copy = rq->clip_copy;
+    if (copy == nullptr) continue;
+    auto& inputs = copy->inputs;
+    bool named = copy->track == track || std::find(inputs.begin(), inputs.end(), track) != inputs.end();
+    if (!named) continue;
     if ((rq->flags & kRqRunning) != 0) {
+      if (copy->track == track) copy->track = nullptr;
+      std::replace(inputs.begin(), inputs.end(), track, static_cast<Track*>(nullptr));
       e.Abort(rq, nullptr);
     } else {
-      project::ClipFree(rq->clip_copy);
-      rq->clip_copy = nullptr;
+      Impl::FreeCopy(rq);
     }
   }
 }
@@ -285,13 +281,20 @@ std::string RenderEngine::CheckInvariants() const {
     }
     if (rq->cached != (rq->picture != nullptr && (rq->flags & kRqRunning) == 0 &&
                        rq->user_word == 0 && e.Outstanding(rq) == 0)) {
-      return "eviction list out of step";
+      return "eviction list out of step (flags " + std::to_string(rq->flags) + ", outstanding " +
+             std::to_string(e.Outstanding(rq)) + ", cached " + std::to_string(rq->cached) + ")";
     }
     // Nothing may sit pending with no way to run.
     if ((rq->flags & (kRqPending | kRqRunning | kRqPassThrough | kRqCorrected)) == kRqPending &&
         rq->picture == nullptr && rq->track != nullptr && !rq->queued && !e.WaitsOnInput(rq)) {
       return "pending request neither queued nor waiting";
     }
+  }
+  // One make per live key: a running request that is still valid is the only one of its key.
+  for (RenderRequest* rq : e.live) {
+    if ((rq->flags & (kRqRunning | kRqCorrected)) != kRqRunning || rq->track == nullptr) continue;
+    auto it = e.index.find(KeyOf(rq->track, rq->time, rq->width, rq->height, rq->aspect));
+    if (it == e.index.end() || it->second != rq) return "a running request is not its key's";
   }
   if (bytes != e.cached_bytes || count != e.cached_count) return "cache counters out of step";
   for (auto& [key, rq] : e.index) {

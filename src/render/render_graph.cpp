@@ -154,10 +154,16 @@ void RenderEngine::Impl::Detach(RenderRequest* rq) {
   }
 }
 
-void RenderEngine::Impl::Release(RenderRequest* rq) {
-  for (RenderRequest* in : std::vector<RenderRequest*>(rq->inputs)) Unlink(in, rq);
+void RenderEngine::Impl::FreeCopy(RenderRequest* rq) {
+  if (rq->clip_copy == nullptr) return;
+  rq->clip_copy->track = nullptr;
   project::ClipFree(rq->clip_copy);
   rq->clip_copy = nullptr;
+}
+
+void RenderEngine::Impl::Release(RenderRequest* rq) {
+  for (RenderRequest* in : std::vector<RenderRequest*>(rq->inputs)) Unlink(in, rq);
+  FreeCopy(rq);
   DropPicture(rq);
   // Detach needs the track for its index key.
   Detach(rq);

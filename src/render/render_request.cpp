@@ -94,6 +94,7 @@ RenderEngine::Impl::SetResult RenderEngine::Impl::SetRequest(Track* track, float
       if (window != 0 &&
           Post(window, MakeMessage(WindowMessageKind::kPicture, pic, rq->track_number, rq->time))) {
         FindRef(rq, nullptr, window)->count += 1;
+        Touch(rq);
       }
       rq->flags = (rq->flags & ~kRqPending) | kRqDone;
       return {kRenderAvailable, rq};

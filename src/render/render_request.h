@@ -89,6 +89,8 @@ struct RenderEngine::Impl {
   int32_t Resolve(RenderRequest* rq, WindowId window);
   RenderRequest* NewRequest();
   void Release(RenderRequest* rq);
+  // Frees the clip copy; it is linked nowhere, so no project walk is needed.
+  static void FreeCopy(RenderRequest* rq);
   bool Abort(RenderRequest* rq, const std::string* text);
   void Fail(RenderRequest* rq, const std::string& text);
   void Deliver(RenderRequest* rq);
@@ -143,7 +145,7 @@ struct RenderEngine::Impl {
   std::list<RenderRequest*> cache_lru;  // evictable pictures, least recently served first
   int32_t cached_count = 0;
   uint64_t cached_bytes = 0;
-  int32_t running = 0;
+  std::atomic<int32_t> running{0};  // makes under way; written under the render lock
   int64_t makes = 0;
   std::atomic<int64_t> lock_hold_max_ns{0};
 

@@ -123,8 +123,7 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
     Touch(rq);
     Defer(rq);
   } else if (pic != nullptr && PicUsable(pic)) {
-    project::ClipFree(rq->clip_copy);
-    rq->clip_copy = nullptr;
+    FreeCopy(rq);
     StorePicture(rq, pic);
     InputsFree(rq);
     Deliver(rq);
@@ -132,16 +131,14 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
   } else if (pic != nullptr || failed || !error.empty()) {
     PicFree(pic);
     rq->flags &= ~kRqFailed;
-    project::ClipFree(rq->clip_copy);
-    rq->clip_copy = nullptr;
+    FreeCopy(rq);
     Fail(rq, error.empty() ? std::string("Internal error") : error);
   } else if (rq->waited) {
     rq->flags |= kRqPending;  // "wait inputs": picked again once they are there
     PushReady(rq);
   } else {
     // Nothing made, nothing reported, nothing awaited: running it again would spin.
-    project::ClipFree(rq->clip_copy);
-    rq->clip_copy = nullptr;
+    FreeCopy(rq);
     Fail(rq, "Effect returned no picture");
   }
   if (running == 0 && ready.empty()) mail_cv.notify_all();
