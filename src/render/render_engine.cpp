@@ -244,8 +244,12 @@ bool RenderEngine::Quiescent() const {
   Impl& e = *impl_;
   Operation op(e);
   if (e.running != 0) return false;
-  for (RenderRequest* rq : e.ready) {
+  // Entries that went stale since they were queued leave from the front, each once.
+  while (!e.ready.empty()) {
+    RenderRequest* rq = e.ready.front();
     if (rq->queued && e.live.count(rq) != 0 && e.Ready(rq)) return false;
+    if (rq->queued) rq->queued = false;
+    e.ready.pop_front();
   }
   return true;
 }
