@@ -289,6 +289,39 @@ TEST_F(RenderTest, SuperClipShowsItsFirstTrack) {
   EXPECT_TRUE(e.FreePic(m[0].picture, w));
 }
 
+TEST_F(RenderTest, CancelRemovesOnlyAWaitingWindow) {
+  struct Case {
+    bool made_first;
+    int32_t answer;
+    std::size_t messages;
+  };
+  for (Case c : {Case{false, 1, 0}, Case{true, 0, 1}}) {
+    TearDown();
+    SetUp();
+    Track* t = AddTrack();
+    AddClip(t, 0, 1);
+    RenderEngine& e = Engine();
+    WindowId w = e.OpenWindow();
+    e.SetRequest(t, 0.3f, kW, kH, kAspect, w);
+    if (c.made_first) e.RunUntilIdle();
+    EXPECT_EQ(e.Cancel(t, 0.3f, w), c.answer);
+    auto m = Drain(e, w);
+    EXPECT_EQ(m.size(), c.messages);
+    for (const WindowMessage& msg : m) EXPECT_TRUE(e.FreePic(msg.picture, w));
+    EXPECT_EQ(e.Stats().makes, c.made_first ? 1 : 0);
+    EXPECT_EQ(e.CheckInvariants(), "");
+  }
+}
+
+TEST_F(RenderTest, ThreadCountIsBounded) {
+  RenderEngine& e = Engine();
+  const std::pair<int32_t, int32_t> cases[] = {{-1, 0}, {3, 3}, {40, kRenderThreadsMax}, {0, 0}};
+  for (auto [asked, got] : cases) {
+    EXPECT_EQ(e.SetThreads(asked), got) << asked;
+    EXPECT_EQ(e.Threads(), got);
+  }
+}
+
 TEST(InputUsageSlices, CutFromTheStart) {
   struct Case {
     float length;
