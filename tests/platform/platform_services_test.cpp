@@ -250,3 +250,27 @@ TEST_F(ScratchDir, BoundedLockWaitSaysItWaitsAndGivesUp) {
   EXPECT_TRUE(third);
   EXPECT_TRUE(told.empty());
 }
+
+namespace lumetra::platform {
+namespace {
+
+TEST(CgroupMemoryLimit, ParsesCountsAndNoLimit) {
+  struct Case {
+    const char* text;
+    std::optional<uint64_t> limit;
+  };
+  const Case cases[] = {
+      {"536870912", 536870912ull},
+      {"536870912\n", 536870912ull},
+      {"max", std::nullopt},
+      {"9223372036854771712", std::nullopt},  // v1's "unlimited"
+      {"", std::nullopt},
+      {"12k", std::nullopt},
+      {"0", std::nullopt},
+      {"99999999999999999999999", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseCgroupMemoryLimit(c.text), c.limit) << c.text;
+}
+
+}  // namespace
+}  // namespace lumetra::platform

@@ -1,0 +1,158 @@
+// Host services of make functions: inputs, their release, error reports and user words.
+#include <cmath>
+
+#include "model/clip.h"
+#include "model/pseudo_track.h"
+#include "platform/format.h"
+#include "render/render_request.h"
+
+namespace lumetra::render {
+
+using project::Track;
+
+namespace {
+
+// The running request of a render context, or none.
+RenderRequest* ContextRequest(HostCallContext* ctx) {
+  if (ctx == nullptr || ctx->word[HCC_WORD_KIND] != HCC_KIND_RENDER) return nullptr;
+  return reinterpret_cast<RenderRequest*>(ctx->word[HCC_WORD_RENDER_REQUEST]);
+}
+
+int32_t FrameRate(const RenderRequest* rq) {
+  return rq->track != nullptr && rq->track->project != nullptr
+             ? rq->track->project->settings.time_base
+             : 0;
+}
+
+std::string UnassignedText(const RenderRequest* rq, const Track* entry, int32_t input,
+                           const char* effect) {
+  if (entry == nullptr) return platform::Format("Input %d in '%s' clip is not assigned", input, effect);
+  if (entry->number == project::kPreviousTrackNumber) {
+    return platform::Format("No previous track for '%s' clip (input %d)", effect, input);
+  }
+  int32_t n = project::kInput0TrackNumber - entry->number;
+  if (rq->track == nullptr || rq->track->owner_clip == nullptr) {
+    return platform::Format("Illegal input %d setting in '%s' clip", n, effect);
+  }
+  return platform::Format("Input %d in '%s' clip is not assigned", n, effect);
+}
+
+}  // namespace
+
+int32_t RenderClipReportError(HostCallContext* ctx, const char* text) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr) return 0;
+  Operation op(*rq->engine);
+  if (text == nullptr) {
+    rq->error.clear();
+    ctx->word[HCC_WORD_ERROR_TEXT] = 0;
+    return 1;
+  }
+  std::string built;
+  if (rq->track != nullptr) {
+    double frame = static_cast<double>(rq->time) * FrameRate(rq);
+    if (std::fabs(frame - std::round(frame)) < 1e-6) {
+      built = platform::Format("%s '%s' %s %d (%.2f): %s", "Error on track", rq->track->name,
+                               "in frame", static_cast<int>(frame + 0.01),
+                               static_cast<double>(rq->time), text);
+    } else {
+      built = platform::Format("%s '%s' %s %.1f (%.2f): %s", "Error on track", rq->track->name,
+                               "in frame", frame, static_cast<double>(rq->time), text);
+    }
+  }
+  if (built.size() > 511) built.resize(511);
+  rq->error = built.empty() ? std::string(text).substr(0, 511) : built;
+  ctx->word[HCC_WORD_ERROR_TEXT] = reinterpret_cast<uintptr_t>(rq->error.c_str());
+  return 1;
+}
+
+PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr) return nullptr;
+  RenderEngine::Impl& e = *rq->engine;
+  Operation op(e);
+  if ((rq->flags & (kRqCorrected | kRqFailed)) != 0 || rq->track == nullptr) {
+    ctx->word[HCC_WORD_ERROR_TEXT] = 0;
+    return nullptr;
+  }
+  if ((rq->flags & kRqRunning) == 0 || rq->clip_copy == nullptr) {
+    RenderClipReportError(ctx, "Internal error");
+    return nullptr;
+  }
+  const project::Clip* clip = rq->clip_copy;
+  const char* effect = clip->process->name.c_str();
+  if (input < 0 || static_cast<std::size_t>(input) >= clip->inputs.size()) {
+    int32_t rate = FrameRate(rq);
+    RenderClipReportError(
+        ctx, platform::Format("Illegal input %d in '%s' clip on %s[%d,%d]", input, effect,
+                              rq->track->name, static_cast<int>(clip->start * rate),
+                              static_cast<int>(clip->end * rate))
+                 .c_str());
+    return nullptr;
+  }
+  Track* entry = clip->inputs[static_cast<std::size_t>(input)];
+  Track* source = project::InputResolve(rq->track, entry);
+  if (source == nullptr) {
+    RenderClipReportError(ctx, UnassignedText(rq, entry, input, effect).c_str());
+    return nullptr;
+  }
+  auto set = e.SetRequest(source, time, rq->width, rq->height, rq->aspect, rq, 0);
+  switch (set.result) {
+    case kRenderAvailable: {
+      PIC* pic = e.Picture(set.request);
+      BackRef* ref = e.FindRef(set.request, rq, 0);
+      if (pic == nullptr || ref == nullptr) {
+        RenderClipReportError(ctx, "Internal error");
+        return nullptr;
+      }
+      ref->count += 1;
+      e.Touch(set.request);
+      return pic;
+    }
+    case kRenderRefused:
+      RenderClipReportError(ctx, platform::Format("Input loop on track '%s'", source->name).c_str());
+      return nullptr;
+    case kRenderPending:
+      rq->waited = true;
+      return nullptr;
+    default:
+      return nullptr;  // the input failed and so did this request
+  }
+}
+
+int32_t FreeInputFrame(HostCallContext* ctx, PIC* picture) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr || picture == nullptr) return 0;
+  RenderEngine::Impl& e = *rq->engine;
+  Operation op(e);
+  for (RenderRequest* in : rq->inputs) {
+    RenderRequest* src = e.Source(in);
+    if (src == nullptr || src->picture != picture) continue;
+    BackRef* ref = e.FindRef(in, rq, 0);
+    if (ref == nullptr || ref->count < 1) return 0;
+    ref->count -= 1;
+    e.Touch(in);
+    e.Defer(in);
+    return 1;
+  }
+  return 0;
+}
+
+intptr_t RequestGetUserWord(HostCallContext* ctx) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr) return 0;
+  Operation op(*rq->engine);
+  return rq->user_word;
+}
+
+int32_t RequestSetUserWord(HostCallContext* ctx, intptr_t word) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr) return 0;
+  Operation op(*rq->engine);
+  rq->user_word = word;
+  rq->engine->Touch(rq);
+  rq->engine->Defer(rq);
+  return 1;
+}
+
+}  // namespace lumetra::render
