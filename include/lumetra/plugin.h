@@ -467,6 +467,17 @@ typedef intptr_t (*ListItemHelperFn)(LumetraWindow dialog, int32_t item, const c
                                      intptr_t value1, intptr_t value2);
 typedef PIC* (*PicPlaceInRectFn)(const PIC* pic, const LumetraRectF* rect);
 typedef intptr_t (*ScriptRunFn)(HostCallContext* ctx, const char* script);
+
+/* Functions of a library that scripts hand to the host as hexadecimal addresses. */
+/* DialogChooseColor: called on the interface thread while the user changes the colour,
+ * with the colour dialog's window and its current blue, green, red and fourth byte. */
+typedef void (*LumetraColourChangedFn)(LumetraWindow dialog, uint8_t* bgra);
+/* GeoMpairGetSplitting: one corresponding pair of straight segments in the clip's pixels,
+ * A's start and end, then B's start and end. 1 goes on; anything else stops the walk. */
+typedef int32_t (*LumetraMorphSegmentFn)(intptr_t user, float ax0, float ay0, float ax1,
+                                         float ay1, float bx0, float by0, float bx1, float by1);
+/* TranslateFileName: the destination buffer holds this many bytes, the NUL included. */
+#define LUMETRA_SCRIPT_FILE_NAME_MAX 4096
 typedef SoundBlock* (*GetInputSoundFn)(HostCallContext* ctx, int32_t input, float start,
                                        float end);
 typedef int32_t (*V_ObjectSetValueFn)(HostCallContext* ctx, LumetraObject object,

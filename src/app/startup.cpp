@@ -24,6 +24,8 @@
 #include "platform/system_info.h"
 #include "platform/system_paths.h"
 #include "platform/ui_host.h"
+#include "script/script_function.h"
+#include "script/script_host.h"
 
 namespace lumetra::app {
 namespace {
@@ -115,6 +117,14 @@ void ExitSequence(AppHooks& hooks) {
   DebugLog("ZOLT -- Exiting...");
 }
 
+// The functions scripts call, with the program's home and the current project's file.
+void ConnectScriptFunctions() {
+  script::ScriptHostHooks& hooks = script::HostFunctionHooks();
+  hooks.home_directory = [] { return State().home_directory; };
+  hooks.project_file_path = [](project::Project*) { return State().current_file; };
+  script::RegisterHostFunctions(script::ScriptFunctions());
+}
+
 int StatusForQuitCode(int quit_code, bool idle) {
   const AppState& s = State();
   if (s.offline_load_failed) return kExitOfflineLoadFailed;
@@ -189,6 +199,7 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
 
   // Host services, object names, tables, locks, window classes, geometry kinds, accelerators.
   hooks.FillHostServices();
+  ConnectScriptFunctions();
   hooks.InternObjectNames();
   hooks.InitThreadErrorSlot();
   hooks.BuildCurveTables();

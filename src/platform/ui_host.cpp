@@ -12,6 +12,7 @@ namespace {
 
 std::mutex g_ui_mutex;
 std::unique_ptr<UiHost> g_ui;
+std::unique_ptr<ScriptUi> g_script_ui;
 
 void Show(std::string_view kind, std::string_view text) {
   std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(kind.size()), kind.data(),
@@ -93,6 +94,18 @@ UiHost& Ui() {
 std::unique_ptr<UiHost> SetUi(std::unique_ptr<UiHost> host) {
   std::lock_guard lock(g_ui_mutex);
   std::swap(g_ui, host);
+  return host;
+}
+
+ScriptUi& ScriptControls() {
+  std::lock_guard lock(g_ui_mutex);
+  if (!g_script_ui) g_script_ui = std::make_unique<HeadlessScriptUi>();
+  return *g_script_ui;
+}
+
+std::unique_ptr<ScriptUi> SetScriptControls(std::unique_ptr<ScriptUi> host) {
+  std::lock_guard lock(g_ui_mutex);
+  std::swap(g_script_ui, host);
   return host;
 }
 

@@ -1,10 +1,13 @@
 // The user-facing services of the desktop: message boxes, file dialogs, the status line, the log.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +93,64 @@ class HeadlessUiHost final : public UiHost {
 UiHost& Ui();
 // Installs a host for the rest of the run (or until replaced); returns the previous one.
 std::unique_ptr<UiHost> SetUi(std::unique_ptr<UiHost> host);
+
+// The controls and choosers that effect dialogs ask the host for through scripts. Windows
+// are opaque handles; 0 is none.
+struct CheckboxRequest {
+  uintptr_t parent = 0;
+  uint32_t control_id = 0;
+  uintptr_t rect_window = 0;                  // "BYHWND": this window's placement is the box
+  std::optional<std::array<int32_t, 4>> rect;  // "BYRECT": left, top, right, bottom
+  std::optional<uint32_t> colour;             // "COLRGB"
+  std::string text;                           // "TEXT"
+  std::optional<uint32_t> size, align, style;
+};
+
+struct GeometryChoice {
+  uintptr_t handle = 0;
+  std::string name;
+};
+
+class ScriptUi {
+ public:
+  // Called while the colour dialog's choice changes, with the dialog window and its
+  // current blue, green, red and fourth byte.
+  using ColourChanged = std::function<void(uintptr_t dialog, uint8_t* bgra)>;
+
+  virtual ~ScriptUi() = default;
+  // Modal colour dialog on bgra. True on OK with bgra set to the choice (the fourth byte
+  // kept); false on cancel with bgra unchanged.
+  virtual bool ChooseColour(uintptr_t owner, uint8_t bgra[4], const ColourChanged& changed) = 0;
+  // Modal geometry chooser ("CHOOSEGEODLG") over the choices: the chosen handle, or
+  // current when cancelled.
+  virtual uintptr_t ChooseGeometry(uintptr_t owner, std::span<const GeometryChoice> choices,
+                                   uintptr_t current, std::string_view title) = 0;
+  // A host-drawn check box as a child of the parent; its window, or 0.
+  virtual uintptr_t CreateCheckbox(const CheckboxRequest& request) = 0;
+  // The curve editor control with this identifier in the dialog, or 0.
+  virtual uintptr_t FindCurveEditor(uintptr_t dialog, int32_t control_id) = 0;
+  // Sends an item's argument-axis and value-axis kinds; true when sent.
+  virtual bool SetCurveEditorItemType(uintptr_t editor, uint64_t item, int32_t argument_kind,
+                                      int32_t value_kind) = 0;
+};
+
+// Without windows: the colour dialog cancels, the chooser answers the current geometry, no
+// check box or curve editor exists.
+class HeadlessScriptUi final : public ScriptUi {
+ public:
+  bool ChooseColour(uintptr_t, uint8_t[4], const ColourChanged&) override { return false; }
+  uintptr_t ChooseGeometry(uintptr_t, std::span<const GeometryChoice>, uintptr_t current,
+                           std::string_view) override {
+    return current;
+  }
+  uintptr_t CreateCheckbox(const CheckboxRequest&) override { return 0; }
+  uintptr_t FindCurveEditor(uintptr_t, int32_t) override { return 0; }
+  bool SetCurveEditorItemType(uintptr_t, uint64_t, int32_t, int32_t) override { return false; }
+};
+
+// The script controls host; a headless one until another is installed.
+ScriptUi& ScriptControls();
+std::unique_ptr<ScriptUi> SetScriptControls(std::unique_ptr<ScriptUi> host);
 
 // Shorthands over Ui() that first replace every "&e<number>" with that error's text.
 void ShowError(std::string_view text);

@@ -88,6 +88,10 @@ project::Project* ScriptCall::RunProject() const {
   return interpreter_.Environment().project;
 }
 
+float ScriptCall::CurrentTime() const {
+  return interpreter_.Environment().current_time;
+}
+
 bool ScriptCall::ReadMemory(uint64_t address, void* out, std::size_t size) {
   return interpreter_.ReadMemory(address, out, size);
 }

@@ -57,6 +57,8 @@ class ScriptCall {
 
   project::Clip* RunClip() const;
   project::Project* RunProject() const;
+  // The running clip's current time.
+  float CurrentTime() const;
   // Reads or writes caller memory under the run's memory policy; false (reported) when
   // the policy refuses the range.
   bool ReadMemory(uint64_t address, void* out, std::size_t size);

@@ -68,3 +68,38 @@ TEST(UiShorthands, ExpandErrorCodesBeforeShowing) {
   EXPECT_EQ(host.LastStatus(), std::string("Write failed: ") + SystemErrorText(28));
   SetUi(std::move(previous));
 }
+
+TEST(HeadlessScriptUi, CancelsKeepsAndAnswersZero) {
+  HeadlessScriptUi ui;
+  uint8_t bgra[4] = {1, 2, 3, 4};
+  int changes = 0;
+  EXPECT_FALSE(ui.ChooseColour(7, bgra, [&](uintptr_t, uint8_t*) { ++changes; }));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(bgra[0] + bgra[1] * 10 + bgra[2] * 100 + bgra[3] * 1000, 4321);
+  const GeometryChoice choices[] = {{0x10, "Contour001"}, {0x20, "MorphPair001"}};
+  EXPECT_EQ(ui.ChooseGeometry(0, choices, 0x20, "Choose source geometry"), 0x20u);
+  EXPECT_EQ(ui.ChooseGeometry(0, choices, 0, "Choose source geometry"), 0u);
+  CheckboxRequest request;
+  request.rect = std::array<int32_t, 4>{0, 0, 10, 10};
+  EXPECT_EQ(ui.CreateCheckbox(request), 0u);
+  EXPECT_EQ(ui.FindCurveEditor(5, 1001), 0u);
+  EXPECT_FALSE(ui.SetCurveEditorItemType(5, 0, 6, 8));
+}
+
+TEST(ScriptControls, HeadlessUntilReplaced) {
+  EXPECT_NE(dynamic_cast<HeadlessScriptUi*>(&ScriptControls()), nullptr);
+  struct Always final : ScriptUi {
+    bool ChooseColour(uintptr_t, uint8_t[4], const ColourChanged&) override { return true; }
+    uintptr_t ChooseGeometry(uintptr_t, std::span<const GeometryChoice>, uintptr_t,
+                             std::string_view) override {
+      return 9;
+    }
+    uintptr_t CreateCheckbox(const CheckboxRequest&) override { return 9; }
+    uintptr_t FindCurveEditor(uintptr_t, int32_t) override { return 9; }
+    bool SetCurveEditorItemType(uintptr_t, uint64_t, int32_t, int32_t) override { return true; }
+  };
+  auto old = SetScriptControls(std::make_unique<Always>());
+  EXPECT_EQ(ScriptControls().FindCurveEditor(0, 0), 9u);
+  SetScriptControls(std::move(old));
+  EXPECT_NE(dynamic_cast<HeadlessScriptUi*>(&ScriptControls()), nullptr);
+}
