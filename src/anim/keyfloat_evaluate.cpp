@@ -32,8 +32,11 @@ void Evaluate(const KeyfloatKey* first, float t, float* x, float* y, float* z, b
     Write(x, y, z, 0.f, 0.f, 0.f);
     return;
   }
-  // A NaN time has no place on the curve: it holds the first key's values, as before it.
-  if (first->next == nullptr || t == first->time || (first->flags & KEYFLOAT_FLAG_LOOP) ||
+  // At and before its first key a curve holds the first key's values, looped or not:
+  // folding such a time into a loop lands at the loop's end only up to a float step, and a
+  // step short of it interpolates a value a little off the first key's. A NaN time has no
+  // place on the curve and holds them too.
+  if (first->next == nullptr || t <= first->time || (first->flags & KEYFLOAT_FLAG_LOOP) ||
       std::isnan(t)) {
     WriteKey(first, x, y, z);
     return;
@@ -42,7 +45,7 @@ void Evaluate(const KeyfloatKey* first, float t, float* x, float* y, float* z, b
   const KeyfloatKey* end = locator.End();
   const bool loop = locator.Loop();
 
-  if (loop && (t < first->time || t > end->time)) {
+  if (loop && t > end->time) {
     const float period = end->time - first->time;
     // A loop of no length (or an infinite time) repeats nothing: the curve holds the
     // loop's values, which are the first key's.
@@ -52,10 +55,7 @@ void Evaluate(const KeyfloatKey* first, float t, float* x, float* y, float* z, b
     }
     const float u = (t - first->time) / period;
     const float f = u - std::trunc(u);
-    t = t > end->time ? first->time + f * period : first->time + (1.f - f) * period;
-  } else if (!loop && t <= first->time) {
-    WriteKey(first, x, y, z);
-    return;
+    t = first->time + f * period;
   }
 
   const KeyfloatKey* c = locator.SegmentEnd(t);

@@ -33,6 +33,12 @@ void AppHooks::LoadLibrariesUnder(const std::string& program_directory) {
   project::LibraryLoadFolders(project::LibraryFolders(program_directory));
 }
 
+bool AppHooks::OpenClipboardWindow(const std::string& path) {
+  platform::Notice("Clipboard file '" + path +
+                   "' was not opened: clipboard windows are not supported yet");
+  return false;
+}
+
 int AppHooks::Render(bool, int) {
   platform::ShowError("Rendering is not available yet.");
   return 0;

@@ -46,7 +46,9 @@ class AppHooks {
   virtual void StartRenderThreads(int /*count*/) {}
 
   // Commands.
-  virtual bool OpenClipboardWindow(const std::string& /*path*/) { return false; }
+  // Opens a clipboard file in its window; the default says on stderr and in the log that it
+  // cannot yet.
+  virtual bool OpenClipboardWindow(const std::string& path);
   // Sends Exit to every clipboard window; false when one refuses.
   virtual bool ExitClipboardWindows() { return true; }
   virtual void ReopenProjectWindows() {}

@@ -5,15 +5,15 @@
 #include <string>
 
 #include "app/recent_files.h"
+#include "platform/ui_host.h"
 
 namespace lumetra::app {
 
-// The program's version: files above 1002 are newer than this build.
+// The program's version; files above project::kFileVersion are newer than this build.
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 0;
 inline constexpr int kVersionPatch = 2;
-inline constexpr int kFileVersion = 1002;
-inline constexpr const char* kProductName = "Fluxtar";
+using platform::kProductName;
 
 struct AppState {
   std::string home_directory;  // always ends in "/"
@@ -28,6 +28,11 @@ struct AppState {
   int32_t field_order_override = -1;
   bool library_switch = false;
   std::string startup_project;
+  // Set while the start-up project's command is still to run; `was_recent` when the list
+  // had it before this run.
+  bool startup_project_pending = false;
+  bool startup_project_was_recent = false;
+  bool startup_load_failed = false;
   std::string current_file;
   std::string title;
   RecentList recent_projects;

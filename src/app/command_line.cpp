@@ -15,19 +15,21 @@ char Upper(char c) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
+// Visits each argument with its kind and whether it came after "--" (a file whatever it
+// looks like).
 template <typename Visit>
 void ForEachClassified(const std::vector<std::string>& args, Visit visit) {
   bool files_only = false;
   for (const std::string& arg : args) {
     if (files_only) {
-      visit(ArgumentKind::kFile, arg);
+      visit(ArgumentKind::kFile, arg, true);
       continue;
     }
     if (arg == "--") {
       files_only = true;
       continue;
     }
-    visit(ClassifyArgument(arg), arg);
+    visit(ClassifyArgument(arg), arg, false);
   }
 }
 
@@ -87,9 +89,26 @@ bool IsClipboardFile(std::string_view path) {
   return ext.size() == 3 && Upper(ext[0]) == 'Z' && Upper(ext[1]) == 'T' && Upper(ext[2]) == 'B';
 }
 
+bool IsKnownSwitch(std::string_view a) {
+  if (ClassifyArgument(a) != ArgumentKind::kSwitch) return false;
+  if (a[1] == '?' || a[1] == '-' || a[1] == '/') return true;
+  switch (Upper(a[1])) {
+    case 'R':
+    case 'F':
+    case 'I':
+    case 'O':
+    case 'L':
+    case 'Q':
+    case 'H':
+      return true;
+    default:
+      return false;
+  }
+}
+
 FirstPass ReadFirstPass(const std::vector<std::string>& args) {
   FirstPass pass;
-  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg) {
+  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg, bool literal) {
     switch (kind) {
       case ArgumentKind::kLongOption:
         if (arg == "--help") {
@@ -101,6 +120,10 @@ FirstPass ReadFirstPass(const std::vector<std::string>& args) {
         }
         break;
       case ArgumentKind::kSwitch: {
+        if (!IsKnownSwitch(arg)) {
+          pass.unknown_switches.push_back(arg);
+          break;
+        }
         char c = arg[1];
         if (c == '-' || c == '/' || c == '?' || Upper(c) == 'H') pass.usage = true;
         if (Upper(c) == 'R') {
@@ -110,7 +133,11 @@ FirstPass ReadFirstPass(const std::vector<std::string>& args) {
         break;
       }
       case ArgumentKind::kFile:
-        if (!IsClipboardFile(arg)) pass.project = arg;
+        if (!literal && arg.size() > 1 && arg[0] == '-') {
+          pass.unknown_switches.push_back(arg);
+        } else if (!IsClipboardFile(arg)) {
+          pass.project = arg;
+        }
         break;
     }
   });
@@ -120,7 +147,7 @@ FirstPass ReadFirstPass(const std::vector<std::string>& args) {
 
 SecondPass ReadSecondPass(const std::vector<std::string>& args) {
   SecondPass pass;
-  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg) {
+  ForEachClassified(args, [&](ArgumentKind kind, const std::string& arg, bool) {
     if (kind == ArgumentKind::kFile) {
       if (IsClipboardFile(arg)) {
         pass.clipboards.push_back(arg);
@@ -157,17 +184,37 @@ SecondPass ReadSecondPass(const std::vector<std::string>& args) {
 
 std::string UsageText(std::string_view program_name) {
   std::string name(program_name);
+  const char* n = name.c_str();
   return platform::Format(
-      "Usage:   %s  [project_file]  [clipboard_file]  [/R, /F, /I, /O, /L, /Q]\n\n"
-      "Command line switches:\n\n"
+      "Usage:   %s  [project_file]  [clipboard_file]  [/R, /F, /I, /O, /L, /Q]\n"
+      "         %s  --info PROJECT.ZTP\n"
+      "         %s  --save-as OUT.ZTP PROJECT.ZTP\n"
+      "         %s  --recover [N]\n"
+      "         %s  --discard-recovery [N]\n"
+      "         %s  --list-plugins [/L:<fname> ...]\n"
+      "         %s  --help | --version\n\n"
+      "Command line switches (they may also start with '-'):\n\n"
       "\t/R\t\toffline rendering\n"
-      "\t/O+-\t\toverwrite existing output files (+) or insert mode (-)\n"
-      "\t/F\t\trender to fields\n"
+      "\t/O+-, /O-\toverwrite existing output files (+) or insert mode (-)\n"
+      "\t/F, /F-\t\trender to fields, or (-) not\n"
       "\t/I+-\t\tfield order: (-) upper field first, (+) lower field first\n"
-      "\t/L:<fname>\tload library (i.e. /L:c:\\temp\\effects.ztl)\n"
-      "\t/Q\t\tDo not recover crashed projects\n\n"
+      "\t/L:<fname>\tload library (i.e. /L:/opt/lumetra/Effects.ztl)\n"
+      "\t/Q\t\tDo not recover crashed projects\n"
+      "\t/?, /H\t\tshow this text\n\n"
+      "Options:\n\n"
+      "\t--info PROJECT\t\tprint a JSON description of the project on stdout\n"
+      "\t--save-as OUT PROJECT\tload PROJECT and save it as OUT\n"
+      "\t--recover [N]\t\tsave lost project N of a crashed instance as a new file\n"
+      "\t\t\t\tbeside its project file (N may be left out when there is one)\n"
+      "\t--discard-recovery [N]\tremove lost project N, or all of them\n"
+      "\t--list-plugins\t\tload the plug-in libraries (only those of /L:) and print\n"
+      "\t\t\t\ttheir effects and formats as JSON on stdout\n"
+      "\t--help\t\t\tshow this text\n"
+      "\t--version\t\tprint the version\n"
+      "\t--\t\t\tevery later argument is a file name (e.g. -film.ZTP)\n\n"
+      "Example:  %s /R /home/me/films/demo.ZTP\n\n"
       "Switches /O,/F and /I have according project values by default.",
-      name.c_str());
+      n, n, n, n, n, n, n, n);
 }
 
 }  // namespace lumetra::app

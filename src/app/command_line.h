@@ -30,6 +30,9 @@ struct FirstPass {
   bool recover = true;                       // cleared by "/R"
   std::string project;                       // the last file argument that is not a clipboard file
   std::vector<std::string> unknown_options;  // long options we do not know
+  // Switches we do not know ("/X", "-v") and arguments that start with a single "-" but are
+  // no switch ("-help"): a file name of that form goes after "--".
+  std::vector<std::string> unknown_switches;
 };
 FirstPass ReadFirstPass(const std::vector<std::string>& args);
 
@@ -45,7 +48,10 @@ struct SecondPass {
 };
 SecondPass ReadSecondPass(const std::vector<std::string>& args);
 
-// The usage text with the program name.
+// True for a switch letter the program knows: R, F, I, O, L, Q and the help switches.
+bool IsKnownSwitch(std::string_view argument);
+
+// The usage text with the program name: every form of the command line and every option.
 std::string UsageText(std::string_view program_name);
 
 }  // namespace lumetra::app

@@ -5,13 +5,17 @@ namespace lumetra::app {
 
 enum ExitStatus : int {
   kExitOk = 0,                   // normal end (quit code 1), usage, --help, --version
-  kExitCommandLine = 2,          // unknown long option
+  kExitCommandLine = 2,          // unknown option or switch, or a tool's arguments are wrong
   kExitNoTempDirectory = 3,      // no usable temporary directory
   kExitStartupFailed = 4,        // main window, initial project or settings could not be set up
-  kExitOfflineLoadFailed = 5,    // "/R": the project did not load; nothing was rendered
+  kExitOfflineLoadFailed = 5,    // the project named on the command line did not load ("/R":
+                                 // nothing was rendered; a headless run; the tools)
   kExitOfflineRenderFailed = 6,  // "/R": the project loaded but the render failed
-  kExitUndoStoreFailed = 7,      // the start-up lock for the undo store could not be taken
-  kExitSaveFailed = 8,           // "--save-as": the project loaded but could not be saved
+  kExitUndoStoreFailed = 7,      // the start-up lock could not be taken (or another instance
+                                 // held it past the bounded wait)
+  kExitSaveFailed = 8,           // "--save-as", "--recover": the project could not be saved, or
+                                 // a tool's output could not be written (stdout full or closed)
+  kExitNothingToRecover = 9,     // "--recover": no lost project was found
 };
 
 }  // namespace lumetra::app

@@ -10,8 +10,9 @@
 #include "app/options_store.h"
 #include "app/project_store.h"
 #include "model/change_flags.h"
+#include "platform/atomic_write.h"
 #include "platform/error_text.h"
-#include "platform/file_ops.h"
+#include "platform/file_read.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
@@ -61,7 +62,15 @@ void ReportLoadFailure(const std::string& path, const LoadResult& result) {
 
 SaveOutcome SaveTo(const std::string& path, bool save_as) {
   ProjectStore& store = Store();
-  bool exists = platform::FileExists(path);
+  // Only a missing or regular file (links followed) is written: a directory, device, FIFO or
+  // socket is refused before anything is read, moved or written.
+  bool exists = false;
+  if (platform::FileResult target = platform::CheckWriteTarget(path, &exists); !target.ok()) {
+    platform::ShowError(
+        Format("%s:\n%s\n\n%s", "Could not save project", path.c_str(), target.message.c_str()));
+    platform::Status("Could not save project");
+    return SaveOutcome::kFailed;
+  }
   if (exists) {
     int version = store.ReadFileVersion(path);
     if (version >= 0 && version < 1000) {
@@ -74,15 +83,13 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
       if (Ui().AskYesNo(q) != Answer::Yes) return SaveOutcome::kCancelled;
     }
   }
-  // Set when the previous file was moved to its backup name: a failed write moves it back, so
-  // a save never leaves the path without a project.
-  std::optional<std::string> moved_to;
+  // The previous file stays under the backup name while the project is still at the path
+  // (the save replaces it atomically), so a failed write loses nothing. Saving to the
+  // backup name itself keeps no backup.
   if (exists && Options().BackupOnSave()) {
     std::string backup = BackupName(path);
-    platform::RemoveFile(backup);
-    if (platform::RenameFile(path, backup) == 0) {
-      moved_to = backup;
-    } else {
+    if (platform::FileResult kept = platform::KeepBackup(path, backup); !kept.ok()) {
+      platform::DebugLog(Format("Backup '%s': ", backup.c_str()) + kept.message);
       std::string q = Format(
           "Could not rename existing\n'%s'\nto\n'%s'\n while creating .BAK file\n\nContinue "
           "with Saving over ?",
@@ -92,12 +99,6 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
   }
   platform::Status(Format("%s '%s'...", "Saving project", path.c_str()));
   SaveResult result = store.Save(path);
-  if (result.status != SaveStatus::kSaved && moved_to && !platform::FileExists(path)) {
-    if (int error = platform::RenameFile(*moved_to, path); error != 0)
-      platform::DebugLog(
-          Format("Could not restore '%s' from '%s': ", path.c_str(), moved_to->c_str()) +
-          platform::SystemErrorText(error));
-  }
   switch (result.status) {
     case SaveStatus::kCannotCreate:
       platform::ShowError(
@@ -119,7 +120,7 @@ SaveOutcome SaveTo(const std::string& path, bool save_as) {
     State().recent_projects.Add(path);
     Hooks().RebuildRecentMenu();
   }
-  Options().Save(kSectionsCurrentFiles);
+  Options().Save(kSettingsMaskRecent);
   project::ClearChangeFlags();
   return SaveOutcome::kSaved;
 }
@@ -225,7 +226,19 @@ int CommandRecentProject(int index) {
   if (!ConfirmUnsavedChanges(QuestionKind::kLoad)) return 0;
   std::optional<std::string> path = State().recent_projects.Select(static_cast<std::size_t>(index));
   Hooks().RebuildRecentMenu();
-  return OpenProject(*path, false);
+  AppState& s = State();
+  bool startup = s.startup_project_pending && index == 0 && *path == s.startup_project;
+  s.startup_project_pending = false;
+  int result = OpenProject(*path, false);
+  if (result != 1 && startup) {
+    // The list keeps projects that loaded, not whatever the command line named.
+    s.startup_load_failed = true;
+    if (!s.startup_project_was_recent) {
+      s.recent_projects.Remove(*path);
+      Hooks().RebuildRecentMenu();
+    }
+  }
+  return result;
 }
 
 int CommandRecentClipboard(int index) {
@@ -238,14 +251,15 @@ int CommandRecentClipboard(int index) {
 }
 
 int OpenProject(const std::string& path, bool merge) {
-  if (int error = platform::CheckReadable(path); error != 0) {
+  // Checked without blocking: a FIFO or device named as a project never hangs the program.
+  if (platform::FileResult r = platform::CheckRegularFile(path); !r.ok()) {
     platform::ShowError(Format("%s\n%s\n\n%s", "Could not load project file:", path.c_str(),
-                               platform::SystemErrorText(error).c_str()));
+                               r.message.c_str()));
     return 0;
   }
   ProjectStore& store = Store();
   int version = store.ReadFileVersion(path);
-  if (version > kFileVersion) {
+  if (version > project::kFileVersion) {
     std::string q = Format(
         "Load Project?\n\n%s\n\nThe project has more recent version (%d.%d.%d) than %s "
         "(%d.%d.%d).\n%s may load this project incorrectly or crush after loading.\n\nLoad "
@@ -269,7 +283,7 @@ int OpenProject(const std::string& path, bool merge) {
     return 1;
   }
   platform::Status(Format("%s '%s'...", "Loading project", path.c_str()));
-  LoadResult result = store.Load(path, kLoadMaskFull);
+  LoadResult result = store.Load(path, project::kLoadMaskLoad);
   if (result.status != LoadStatus::kLoaded) {
     ReportLoadFailure(path, result);
     return 0;
@@ -281,7 +295,7 @@ int OpenProject(const std::string& path, bool merge) {
   SetTitleNamed(path);
   State().recent_projects.Add(path);
   Hooks().RebuildRecentMenu();
-  Options().Save(kSectionsCurrentFiles);
+  Options().Save(kSettingsMaskRecent);
   platform::Status("Project loaded successfully");
   store.RecordUndoStep("Load project");
   project::ClearChangeFlags();
@@ -311,7 +325,7 @@ int CommandExit() {
   if (!State().offline && !ConfirmUnsavedChanges(QuestionKind::kQuit)) return 0;
   project::ClearChangeFlags();
   Hooks().CloseTrackWindows();
-  Options().Save(kSectionsOnExit);
+  Options().Save(kSettingsMaskExit);
   MainQueue().PostQuit(1);
   return 1;
 }

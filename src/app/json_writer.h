@@ -1,5 +1,5 @@
 // A small JSON writer for the command line's tools: values and keys in order, commas placed
-// for the caller, strings escaped (control and non-ASCII bytes as \u00XX).
+// for the caller, strings escaped by AppendJsonString.
 #pragma once
 
 #include <cmath>
@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "app/json_text.h"
 
 namespace lumetra::app {
 
@@ -61,22 +63,7 @@ class Json {
     if (!first_) out_ += ',';
     first_ = false;
   }
-  void Str(std::string_view s) {
-    out_ += '"';
-    for (unsigned char c : s) {
-      if (c == '"' || c == '\\') {
-        out_ += '\\';
-        out_ += static_cast<char>(c);
-      } else if (c < 0x20 || c >= 0x7F) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        out_ += buf;
-      } else {
-        out_ += static_cast<char>(c);
-      }
-    }
-    out_ += '"';
-  }
+  void Str(std::string_view s) { AppendJsonString(out_, s); }
   std::string out_;
   bool first_ = true;
 };

@@ -5,25 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "app/settings.h"
+
 namespace lumetra::app {
-
-inline constexpr uint32_t kSectionsAll = 0x3FFF;
-inline constexpr uint32_t kSectionsCurrentFiles = 0x20;
-inline constexpr uint32_t kSectionsOnExit = 0x1D20;
-
-// What the defaults depend on, gathered by start-up before the settings are loaded.
-struct MachineFacts {
-  std::string home_directory;
-  std::string system_temp;  // the per-user temporary directory; may be empty
-  int processors = 1;
-  uint64_t physical_memory = 0;
-};
 
 class OptionsStore {
  public:
   virtual ~OptionsStore() = default;
   // Puts every option back to its default for this machine (start-up, before Load).
-  virtual void Reset(const MachineFacts& /*machine*/) {}
+  virtual void Reset(const SettingsMachine& /*machine*/) {}
   // Loads the sections into State() and the other modules; 1, or -3 when the temporary
   // directory it names cannot be set.
   virtual int Load(uint32_t section_mask) = 0;

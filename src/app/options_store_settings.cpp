@@ -56,9 +56,7 @@ void FillList(RecentList& list, const std::vector<std::string>& entries) {
 
 class SettingsOptionsStore final : public OptionsStore {
  public:
-  void Reset(const MachineFacts& m) override {
-    SettingsReset({m.home_directory, m.system_temp, m.processors, m.physical_memory});
-  }
+  void Reset(const SettingsMachine& m) override { SettingsReset(m); }
 
   int Load(uint32_t mask) override {
     if (SettingsLoad(mask) == kSettingsNoTempDir) return kSettingsNoTempDir;

@@ -1,6 +1,7 @@
 // "--info" and "--save-as": project files loaded headless, described as JSON or saved again.
 #include "app/project_info_json.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,11 +10,14 @@
 #include "app/exit_status.h"
 #include "app/file_commands.h"
 #include "app/json_writer.h"
+#include "app/options_store.h"
 #include "app/project_store.h"
+#include "app/settings.h"
 #include "clipdata/template.h"
 #include "geometry/geometry_list.h"
 #include "model/project.h"
 #include "model/pseudo_track.h"
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
 #include "projectfile/project_file_io.h"
@@ -328,7 +332,7 @@ namespace {
 
 // Loads through the store; prints the load failure's texts on stderr.
 bool LoadHeadless(const std::string& path) {
-  LoadResult r = Store().Load(path, kLoadMaskFull);
+  LoadResult r = Store().Load(path, project::kLoadMaskLoad);
   if (r.status == LoadStatus::kLoaded) return true;
   // A file that cannot be read carries the system's text; a damaged one carries none.
   if (!r.error.empty())
@@ -338,26 +342,52 @@ bool LoadHeadless(const std::string& path) {
   return false;
 }
 
+// The tools run headless and read the user's settings as the program does ("ZTP.BAK"
+// decides whether OUT.BAK is kept), but never write them. "Paths" is left out: its check
+// of the temporary directory is no business of a tool.
+void StartTool() {
+  platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
+  State().offline = true;
+  SettingsSetReadOnly(true);
+  Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
+}
+
+bool RefuseEmpty(const std::string& argument, const char* option, const char* what) {
+  if (!argument.empty()) return false;
+  std::fprintf(stderr, "%s: the %s file name is empty\nUsage: %s\n", option, what, kToolUsage);
+  return true;
+}
+
 }  // namespace
+
+bool StdoutWritten() {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  const int error = errno != 0 ? errno : EIO;
+  std::fprintf(stderr, "Could not write the output: %s\n", platform::SystemErrorText(error).c_str());
+  return false;
+}
 
 std::optional<int> RunProjectFileTool(const std::vector<std::string>& args) {
   if (args.size() == 2 && args[0] == "--info") {
-    platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
-    State().offline = true;
+    if (RefuseEmpty(args[1], "--info", "project")) return kExitCommandLine;
+    StartTool();
     if (!LoadHeadless(args[1])) return kExitOfflineLoadFailed;
     std::string json = ProjectInfoJson(project::CurrentProject());
-    std::printf("%s\n", json.c_str());
-    return kExitOk;
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    std::fputc('\n', stdout);
+    return StdoutWritten() ? kExitOk : kExitSaveFailed;
   }
   if (args.size() == 3 && args[0] == "--save-as") {
-    platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
-    State().offline = true;
+    if (RefuseEmpty(args[1], "--save-as", "output") ||
+        RefuseEmpty(args[2], "--save-as", "project")) return kExitCommandLine;
+    StartTool();
     if (!LoadHeadless(args[2])) return kExitOfflineLoadFailed;
     State().current_file = args[1];
     return CommandSave() == SaveOutcome::kSaved ? kExitOk : kExitSaveFailed;
   }
   if (!args.empty() && (args[0] == "--info" || args[0] == "--save-as")) {
-    std::fprintf(stderr, "Usage: --info PROJECT | --save-as OUT PROJECT\n");
+    std::fprintf(stderr, "Usage: %s\n", kToolUsage);
     return kExitCommandLine;
   }
   return std::nullopt;

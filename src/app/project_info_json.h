@@ -13,8 +13,14 @@ struct Project;
 
 namespace lumetra::app {
 
+inline constexpr const char* kToolUsage = "--info PROJECT | --save-as OUT PROJECT";
+
 // The exit status when the arguments name one of the tools; nothing otherwise.
 std::optional<int> RunProjectFileTool(const std::vector<std::string>& args);
+
+// False, with the reason on stderr, when what was written to stdout did not all get out
+// (a full disk, a closed pipe): a tool's output that was lost is a failure.
+bool StdoutWritten();
 
 // The JSON description: settings, processes, tracks with clips (spans, inputs, clip data
 // with curves), sub-projects, geometries.

@@ -6,10 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace lumetra::app {
+#include "projectfile/project_file.h"
 
-inline constexpr uint32_t kLoadMaskFull = 0x0FFF;
-inline constexpr uint32_t kLoadMaskMerge = 0x8003;
+namespace lumetra::app {
 
 enum class LoadStatus {
   kLoaded,    // the record's status is 1
@@ -45,8 +44,8 @@ class ProjectStore {
   virtual void DiscardNewProject() = 0;
   // Reads a project file with the load mask; on kLoaded the project is current and named.
   virtual LoadResult Load(const std::string& path, uint32_t mask) = 0;
-  // Reads a file with kLoadMaskMerge into a temporary project and merges it into the current
-  // one; the current project is unchanged on failure.
+  // Reads a file with project::kLoadMaskMerge into a temporary project and merges it into the
+  // current one; the current project is unchanged on failure.
   virtual LoadResult Merge(const std::string& path) = 0;
   // Writes the current project (save mask 0) through a temporary file renamed over `path`.
   virtual SaveResult Save(const std::string& path) = 0;

@@ -59,7 +59,7 @@ class FileProjectStore final : public ProjectStore {
     LoadResult result;
     Project* current = project::CurrentProject();
     if (current == nullptr) return result;
-    Project* p = Read(path, kLoadMaskMerge, result);
+    Project* p = Read(path, project::kLoadMaskMerge, result);
     if (p == nullptr) return result;
     project::ProjectMerge(current, p);
     result.status = LoadStatus::kLoaded;

@@ -15,6 +15,15 @@ void RecentList::Add(std::string_view path) {
   if (items_.size() > kCapacity) items_.resize(kCapacity);
 }
 
+bool RecentList::Contains(std::string_view path) const {
+  return std::find(items_.begin(), items_.end(), path) != items_.end();
+}
+
+void RecentList::Remove(std::string_view path) {
+  auto found = std::find(items_.begin(), items_.end(), path);
+  if (found != items_.end()) items_.erase(found);
+}
+
 std::optional<std::string> RecentList::Select(std::size_t index) {
   if (index >= items_.size()) return std::nullopt;
   std::string path = items_[index];

@@ -18,6 +18,8 @@ class RecentList {
   // Moves entry `index` (from 0) to the top and returns its path; nothing when out of range.
   std::optional<std::string> Select(std::size_t index);
   const std::vector<std::string>& Items() const { return items_; }
+  bool Contains(std::string_view path) const;
+  void Remove(std::string_view path);
   void Clear() { items_.clear(); }
   // Menu label "&%d.  %s" for entry `index` (numbered from 1).
   std::string MenuLabel(std::size_t index) const;

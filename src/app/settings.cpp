@@ -5,10 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <ctime>
 #include <mutex>
 #include <system_error>
 
+#include "platform/atomic_write.h"
+#include "platform/file_ops.h"
+#include "platform/format.h"
 #include "platform/ini_store.h"
 #include "platform/memory_log.h"
 #include "platform/ui_host.h"
@@ -18,13 +21,20 @@ namespace lumetra::app {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::Format;
 using platform::IniStore;
 
 constexpr std::string_view kRoot = "Software\\Telvane\\Fluxtar";
 
-std::mutex g_store_mutex;  // guards the store and its path
+std::mutex g_store_mutex;  // guards the store, its path and its state
 IniStore g_store;
 fs::path g_store_path;  // empty: the default location
+// What the file was like when last read. A file that could not be read is never replaced;
+// one that was unusable is set aside before a new one is written. Each is told once.
+bool g_read_only = false;
+bool g_file_unreadable = false;
+bool g_file_unusable = false;
+bool g_problem_told = false;
 Settings g_settings = SettingsDefaults({});
 
 std::string Key(std::string_view section) {
@@ -40,18 +50,75 @@ fs::path StorePathLocked() {
   return g_store_path.empty() ? platform::IniDefaultSettingsPath() : g_store_path;
 }
 
+void TellOnce(const std::string& text) {
+  if (g_problem_told) return;
+  g_problem_told = true;
+  std::fprintf(stderr, "%s\n", text.c_str());
+  platform::LogAppend(text);
+}
+
+// Loads the file into `store` and records what it was like.
+platform::IniLoadStatus LoadStoreLocked(IniStore& store) {
+  const fs::path path = StorePathLocked();
+  const platform::IniLoadResult r = store.LoadFile(path);
+  g_file_unreadable = r.status == platform::IniLoadStatus::kUnreadable;
+  g_file_unusable = r.status == platform::IniLoadStatus::kUnusable;
+  if (g_file_unreadable)
+    TellOnce(Format("Settings file %s cannot be read (%s): starting with the defaults; the file "
+                    "is left as it is and settings are not saved.",
+                    path.c_str(), r.reason.c_str()));
+  if (g_file_unusable)
+    TellOnce(Format("Settings file %s is unusable (%s): starting with the defaults; it is kept as "
+                    "%s.bad-<date> when settings are next saved.",
+                    path.c_str(), r.reason.c_str(), path.c_str()));
+  return r.status;
+}
+
 // Re-reads the file so values written by another instance are kept. A missing file
-// empties the store; one that exists but cannot be read leaves the store as it was last
+// empties the store; one that exists but cannot be used leaves the store as it was last
 // loaded, so a save does not drop the values read earlier.
 void RefreshLocked() {
-  const fs::path path = StorePathLocked();
   IniStore fresh;
+  const platform::IniLoadStatus status = LoadStoreLocked(fresh);
+  if (status == platform::IniLoadStatus::kLoaded || status == platform::IniLoadStatus::kMissing)
+    g_store = std::move(fresh);
+}
+
+std::string BadFileName(const fs::path& path) {
+  char stamp[32] = "unknown";
+  const std::time_t now = std::time(nullptr);
+  if (const std::tm* t = std::localtime(&now))  // under g_store_mutex
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", t);
+  std::string name = path.string() + ".bad-" + stamp;
   std::error_code ec;
-  if (fresh.Load(path) || !fs::exists(path, ec)) g_store = std::move(fresh);
+  for (int n = 2; fs::symlink_status(name, ec).type() != fs::file_type::not_found; ++n)
+    name = path.string() + ".bad-" + stamp + "-" + std::to_string(n);
+  return name;
 }
 
 bool SaveLocked() {
-  return g_store.Save(StorePathLocked());
+  if (g_read_only) return false;
+  const fs::path path = StorePathLocked();
+  if (g_file_unreadable) {
+    platform::DebugLog("Settings: the file could not be read; it is not replaced");
+    return false;
+  }
+  if (g_file_unusable) {
+    // The file a link names is set aside; the link then leads to the new file.
+    std::string target;
+    if (!platform::ResolveLinks(path.string(), target).ok()) return false;
+    const std::string aside = BadFileName(target);
+    if (platform::RenameFile(target, aside) != 0) {
+      platform::DebugLog("Settings: could not set the unusable file aside; it is not replaced");
+      return false;
+    }
+    platform::LogAppend(Format("Settings file set aside as %s", aside.c_str()));
+    g_file_unusable = false;
+  }
+  std::string error;
+  if (g_store.Save(path, &error)) return true;
+  platform::DebugLog("Settings: could not write the store: " + error);
+  return false;
 }
 
 // ---- typed reads with range checks; each leaves the destination alone on failure ----
@@ -110,27 +177,13 @@ std::optional<Record> ReadRecord(const IniStore& s, const std::string& key, std:
 
 // ---- temporary directory ----
 
-// Readable and writable: a probe file can be made and removed.
+// Readable and writable: a probe file can be made and removed, and the folder listed.
 bool DirUsable(const fs::path& dir) {
   std::error_code ec;
   if (dir.empty() || !fs::is_directory(dir, ec)) return false;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    const fs::path probe = dir / ("lumetra_probe_" + std::to_string(attempt) + ".tmp");
-    if (fs::exists(probe, ec)) continue;
-    {
-      std::ofstream f(probe, std::ios::binary);
-      if (!f || !(f << 'x') || !f.flush()) {
-        f.close();
-        fs::remove(probe, ec);
-        return false;
-      }
-    }
-    fs::directory_iterator it(dir, ec);
-    const bool readable = !ec;
-    fs::remove(probe, ec);
-    return readable;
-  }
-  return false;
+  if (!platform::ProbeWritableDirectory(dir.string())) return false;
+  fs::directory_iterator it(dir, ec);
+  return !ec;
 }
 
 bool ResolveTempDir(Settings& st) {
@@ -397,6 +450,12 @@ void SettingsSetStorePath(const std::filesystem::path& path) {
   std::lock_guard lock(g_store_mutex);
   g_store_path = path;
   g_store.Clear();
+  g_file_unreadable = g_file_unusable = g_problem_told = false;
+}
+
+void SettingsSetReadOnly(bool read_only) {
+  std::lock_guard lock(g_store_mutex);
+  g_read_only = read_only;
 }
 
 std::filesystem::path SettingsStorePath() {
@@ -406,9 +465,9 @@ std::filesystem::path SettingsStorePath() {
 
 int SettingsLoad(uint32_t mask) {
   std::lock_guard lock(g_store_mutex);
-  const fs::path path = StorePathLocked();
   platform::DebugLog("INI_LoadFile");
-  if (!g_store.Load(path)) platform::DebugLog("Settings: no readable store, defaults kept");
+  if (LoadStoreLocked(g_store) != platform::IniLoadStatus::kLoaded)
+    platform::DebugLog("Settings: no readable store, defaults kept");
   const IniStore& s = g_store;
   Settings& st = g_settings;
   if (mask & kSettingsKeyboard) LoadKeyboard(s, st);
@@ -445,6 +504,7 @@ int SettingsLoad(uint32_t mask) {
 
 int SettingsSave(uint32_t mask) {
   std::lock_guard lock(g_store_mutex);
+  if (g_read_only) return 0;
   RefreshLocked();
   IniStore& s = g_store;
   const Settings& st = g_settings;

@@ -133,8 +133,15 @@ void SettingsReset(const SettingsMachine& machine);
 void SettingsSetStorePath(const std::filesystem::path& path);
 std::filesystem::path SettingsStorePath();
 
+// Tools read the settings and never write them: with read-only set, every save and write
+// returns 0 and touches nothing.
+void SettingsSetReadOnly(bool read_only);
+
 // Reads the sections in the mask from the store over the record; a missing, damaged or
-// out-of-range value leaves what the record holds. Returns 1, or kSettingsNoTempDir when
+// out-of-range value leaves what the record holds. A file that cannot be read or used is
+// reported once (stderr and the log) and the defaults stay; such a file is never
+// overwritten: an unreadable one is left alone, an unusable one is renamed
+// "settings.ini.bad-<date>" before the next save writes a new one. Returns 1, or kSettingsNoTempDir when
 // "Paths" was loaded and no temporary directory is usable (the error box is shown).
 int SettingsLoad(uint32_t mask);
 // Writes the sections in the mask, and "WorkWindowOptions", in one atomic file write.

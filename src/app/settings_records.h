@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "model/model.h"
+
 namespace lumetra::app {
 
 inline constexpr std::size_t kColorEntries = 11;
@@ -73,16 +75,16 @@ struct SafeFrame {
 // Project settings kept as a preset: "Default" holds the "New Project" defaults.
 struct ProjectPreset {
   std::string name = "Default";  // up to 127 characters
-  int32_t width = 720;
-  int32_t height = 576;
-  float aspect = 1.0667f;
-  int32_t detail = 45;
-  int32_t timebase = 25;
-  int32_t timesnap = 25;
-  int32_t sampling = 22050;
-  int32_t channels = 1;
-  int32_t bps = 2;
-  int32_t init_tc = 0;
+  int32_t width = project::kProjectDefaults.width;
+  int32_t height = project::kProjectDefaults.height;
+  float aspect = project::kProjectDefaults.pixel_aspect;
+  int32_t detail = project::kProjectDefaults.detail;
+  int32_t timebase = project::kProjectDefaults.time_base;
+  int32_t timesnap = project::kProjectDefaults.time_snap;
+  int32_t sampling = project::kProjectDefaults.sampling_rate;
+  int32_t channels = project::kProjectDefaults.channels;
+  int32_t bps = project::kProjectDefaults.bytes_per_sample;
+  int32_t init_tc = project::kProjectDefaults.initial_time_code;
   bool operator==(const ProjectPreset&) const = default;
 };
 inline constexpr std::size_t kPresetNameMax = 127;

@@ -1,7 +1,9 @@
 // Start-up steps in their fixed order, the loop, and the exit sequence with its status.
 #include "app/startup.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/app_hooks.h"
 #include "app/app_state.h"
@@ -10,10 +12,13 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "app/settings.h"
+#include "app/stale_files.h"
 #include "model/project.h"
 #include "model/pseudo_track.h"
 #include "model/render_lock.h"
 #include "model/track.h"
+#include "platform/error_text.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 #include "platform/system_info.h"
@@ -28,15 +33,21 @@ using platform::Format;
 
 constexpr float kInitialSegmentEnd = 4.0f;  // seconds
 
-// Home "Temp" when usable, else the per-user temporary directory, else a newly made home
-// "Temp"; empty when none works.
-std::string ChooseTempDirectory(const std::string& home) {
-  std::string home_temp = home + "Temp";
-  if (platform::IsReadWriteDirectory(home_temp)) return home_temp;
-  if (auto user = platform::UserTempDirectory(platform::CurrentTempEnvironment())) return *user;
-  if (platform::MakeDirectory(home_temp, 0700) && platform::IsReadWriteDirectory(home_temp))
-    return home_temp;
-  return {};
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+// What instances that died while writing left behind: the settings file's temporaries and
+// the temporary directory's probes (snapshots are the undo store's).
+void RemoveLeftovers(const std::string& temp_directory) {
+  std::filesystem::path settings = SettingsStorePath();
+  std::vector<std::string> removed = RemoveStaleTemporaries(
+      settings.parent_path(), {settings.filename().string()}, kStaleAfter);
+  for (const std::string& name : RemoveStaleTemporaries(temp_directory, {}, kStaleAfter))
+    removed.push_back(name);
+  for (const std::string& name : removed) DebugLog("Removed a stale temporary file " + name);
 }
 
 void SetMachineFacts(AppState& s) {
@@ -46,8 +57,8 @@ void SetMachineFacts(AppState& s) {
   uint64_t budget = total > s.memory_reserved ? (total - s.memory_reserved) / 2 : 0;
   s.picture_memory_budget = budget;
   s.preview_memory = budget;
-  MachineFacts facts;
-  facts.home_directory = s.home_directory;
+  SettingsMachine facts;
+  facts.home_dir = s.home_directory;
   facts.system_temp = platform::UserTempDirectory(platform::CurrentTempEnvironment()).value_or("");
   facts.processors = s.render_threads;
   facts.physical_memory = total;
@@ -90,7 +101,10 @@ void ApplySecondPass(const SecondPass& pass, AppState& s, AppHooks& hooks) {
   s.library_switch = pass.library_switch;
   for (const std::string& library : pass.libraries) {
     std::string message = hooks.LoadLibrary(library);
-    if (!message.empty()) platform::Status(message);
+    if (message.empty()) continue;
+    platform::Status(message);
+    // The status line alone is lost on a run without windows.
+    std::fprintf(stderr, "%s\n", message.c_str());
   }
 }
 
@@ -101,17 +115,31 @@ void ExitSequence(AppHooks& hooks) {
   DebugLog("ZOLT -- Exiting...");
 }
 
-int StatusForQuitCode(int quit_code) {
+int StatusForQuitCode(int quit_code, bool idle) {
   const AppState& s = State();
   if (s.offline_load_failed) return kExitOfflineLoadFailed;
+  // Headless, nobody could see the failure but the shell.
+  if (idle && s.startup_load_failed) return kExitOfflineLoadFailed;
   if (s.offline_render_failed) return kExitOfflineRenderFailed;
   return quit_code == 1 ? kExitOk : kExitStartupFailed;
 }
 
 }  // namespace
 
+std::string ChooseTempDirectory(const std::string& home, std::vector<std::string>* refusals) {
+  std::string home_temp = home + "Temp";
+  if (platform::IsReadWriteDirectory(home_temp)) return home_temp;
+  if (auto user = platform::UserTempDirectory(platform::CurrentTempEnvironment(), refusals))
+    return *user;
+  if (platform::MakeDirectory(home_temp, 0700) && platform::IsReadWriteDirectory(home_temp))
+    return home_temp;
+  if (refusals != nullptr)
+    refusals->push_back("Temporary directory '" + home_temp + "' refused: it cannot be made");
+  return {};
+}
+
 std::string VersionText() {
-  return Format("lumetra (%s) %d.%d.%d", kProductName, kVersionMajor, kVersionMinor, kVersionPatch);
+  return Format("lumetra %d.%d.%d", kVersionMajor, kVersionMinor, kVersionPatch);
 }
 
 int AppMain(const std::vector<std::string>& args, const std::string& program_path) {
@@ -119,25 +147,31 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   AppState& s = State();
   AppHooks& hooks = Hooks();
 
-  // 1-2: where the program lives, and the temporary directory.
+  // Where the program lives, and the temporary directory; every candidate refused on the way
+  // is named with its reason.
+  platform::LogStart();
   platform::ProgramLocation where =
       platform::SplitProgramPath(program_path.empty() ? platform::ProgramPath() : program_path);
   s.home_directory = where.home;
   s.program_name = where.name.empty() ? "lumetra" : where.name;
   s.help_file = s.home_directory + "Lumetra.hlp";
   s.preset_file = s.home_directory + "Presets.zp";
-  s.temp_directory = ChooseTempDirectory(s.home_directory);
+  std::vector<std::string> refusals;
+  s.temp_directory = ChooseTempDirectory(s.home_directory, &refusals);
+  for (const std::string& refusal : refusals) platform::Notice(refusal);
   if (s.temp_directory.empty()) {
     platform::ShowError("Could not set temp directory. Exiting.");
     return kExitNoTempDirectory;
   }
 
-  // 3-5: the log, then the first pass.
-  platform::LogStart();
+  // The first pass: help, version, "/R"; anything it does not know ends the run.
   FirstPass first = ReadFirstPass(args);
-  if (!first.unknown_options.empty()) {
-    platform::ShowError(
-        Format("Unknown option '%s'. Try '--help'.", first.unknown_options.front().c_str()));
+  if (!first.unknown_options.empty() || !first.unknown_switches.empty()) {
+    const std::string& what = !first.unknown_options.empty() ? first.unknown_options.front()
+                                                              : first.unknown_switches.front();
+    const char* kind = !first.unknown_options.empty() ? "option" : "switch";
+    platform::ShowError(Format("Unknown %s '%s'. Try '%s --help'.", kind, what.c_str(),
+                               s.program_name.c_str()));
     return kExitCommandLine;
   }
   if (first.version) {
@@ -145,14 +179,15 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
     return kExitOk;
   }
   if (first.usage) {
-    platform::ShowInfo(UsageText(s.program_name));
+    // stdout and no prefix, so that the text can be paged or searched.
+    std::printf("%s\n", UsageText(s.program_name).c_str());
     return kExitOk;
   }
   s.offline = first.offline;
   s.recover = first.recover;
   s.startup_project = first.project;
 
-  // 6-9: services, tables, locks, window classes, geometry kinds, accelerators.
+  // Host services, object names, tables, locks, window classes, geometry kinds, accelerators.
   hooks.FillHostServices();
   hooks.InternObjectNames();
   hooks.InitThreadErrorSlot();
@@ -164,16 +199,17 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   DebugLog("InitCommonControls");
   hooks.BuildAccelerators();
 
-  // 10-12: machine facts, then the settings over them.
+  // Machine facts, then the settings over them.
   SetMachineFacts(s);
   DebugLog("INI_LoadFile");
-  if (Options().Load(kSectionsAll) == -3) {
+  if (Options().Load(kSettingsMaskStartup) == -3) {
     platform::ShowError("Could not set temp directory. Exiting.");
     return kExitNoTempDirectory;
   }
   hooks.CreatePensAndFonts();
+  RemoveLeftovers(s.temp_directory);
 
-  // 13-18: the initial project, threads, windows.
+  // The initial project, the threads and the windows.
   if (!MakeInitialProject()) {
     platform::ShowError("Can't allocate memory during Lumetra initialization.");
     return kExitStartupFailed;
@@ -189,22 +225,29 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   if (!hooks.DeclareSuperClip()) platform::ShowError("ProcessSuperClipDeclare returns ERROR");
   hooks.PrepareFontList();
 
-  // 19: the second pass.
+  // The second pass: overrides, libraries, clipboard files.
   ApplySecondPass(ReadSecondPass(args), s, hooks);
 
-  // 20-21: libraries and presets.
+  // Libraries and presets.
   DebugLog("Link libraries...");
   if (!s.library_switch) hooks.LoadLibrariesUnder(s.home_directory);
   DebugLog("Load presets...");
   hooks.LoadPresets();
   hooks.RebuildRecentMenu();
 
-  // 22-24: undo store or recovery, the start-up dialog, render threads.
+  // Undo store or recovery, the start-up dialog, render threads.
   DebugLog("check losted projects...");
   RecoveryResult recovery = s.recover ? hooks.OfferRecovery() : RecoveryResult::kNoneFound;
   if (recovery != RecoveryResult::kRecovered) {
     if (int error = hooks.StartUndoStore(); error != 0) {
-      platform::ShowError(Format("Can't create mutex\nerror %d", error));
+      if (error == ETIMEDOUT) {
+        platform::ShowError(
+            Format("Another %s instance kept the start-up lock for too long; giving up.",
+                   kProductName));
+      } else {
+        platform::ShowError(
+            Format("Can't create mutex\n%s", platform::SystemErrorText(error).c_str()));
+      }
       return kExitUndoStoreFailed;
     }
   }
@@ -212,8 +255,12 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
   if (!offered && !s.offline) hooks.ShowStartupDialog();
   hooks.StartRenderThreads(s.render_threads);
 
-  // 25: the start-up project goes through the recent-project command once the loop runs.
+  // The start-up project goes through the recent-project command once the loop runs; it is
+  // listed by its absolute path, and taken off again when it does not load.
   if (!s.startup_project.empty()) {
+    s.startup_project = AbsolutePath(s.startup_project);
+    s.startup_project_pending = true;
+    s.startup_project_was_recent = s.recent_projects.Contains(s.startup_project);
     s.recent_projects.Add(s.startup_project);
     hooks.RebuildRecentMenu();
     PostCommand(kMenuRecentFirst);
@@ -226,11 +273,11 @@ int AppMain(const std::vector<std::string>& args, const std::string& program_pat
     std::fprintf(stderr, "%s\n", kIdleEndText);
     platform::LogAppend(kIdleEndText);
     // Nobody is left to choose Exit: the settings are kept as Exit keeps them.
-    Options().Save(kSectionsOnExit);
+    Options().Save(kSettingsMaskExit);
     quit_code = 1;
   }
   ExitSequence(hooks);
-  return StatusForQuitCode(quit_code);
+  return StatusForQuitCode(quit_code, end.idle);
 }
 
 }  // namespace lumetra::app

@@ -16,6 +16,11 @@ inline constexpr const char* kIdleEndText =
 // /proc/self/exe. The UiHost must be installed before.
 int AppMain(const std::vector<std::string>& args, const std::string& program_path = {});
 
+// The temporary directory: the program directory's "Temp" when usable, else the per-user
+// one ($XDG_RUNTIME_DIR/lumetra, $TMPDIR/lumetra-<uid>, /tmp/lumetra-<uid>), else a newly
+// made "Temp"; empty when none works. Each candidate refused adds its reason to `refusals`.
+std::string ChooseTempDirectory(const std::string& home, std::vector<std::string>* refusals);
+
 // The text of "--version".
 std::string VersionText();
 

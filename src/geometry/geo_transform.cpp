@@ -181,15 +181,20 @@ GeoLinkResult GeoLink(Geometry* parent, Geometry* child, float time) {
   GeoEvaluate(parent, time);
   if (!Usable(parent->world_scale[0]) || !Usable(parent->world_scale[1]))
     return GeoLinkResult::kZeroScale;
+  // Room first, so that nothing fails once the child has left its old parent.
+  try {
+    parent->children.reserve(parent->children.size() + 1);
+  } catch (const std::bad_alloc&) {
+    return GeoLinkResult::kNoMemory;
+  }
   if (child->parent != nullptr) GeoUnlink(child, time);
 
   float w0x, w0y, w1x, w1y;
   GeoWorldPosition(child, time, &w0x, &w0y);
-  try {
-    parent->children.push_back(child);
-  } catch (const std::bad_alloc&) {
-    return GeoLinkResult::kNoMemory;
-  }
+  // A Vector is never unlinked, so it still has its old parent here: it must leave that
+  // parent's index, or deleting the old parent would delete it (or reach it once freed).
+  if (child->parent != nullptr) GeoEraseOne(child->parent->children, child);
+  parent->children.push_back(child);
   child->parent = parent;
   GeoInvalidate(child);
   GeoWorldPosition(child, time, &w1x, &w1y);

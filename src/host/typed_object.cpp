@@ -25,10 +25,8 @@ intptr_t DeleteOperation(HostCallContext* ctx, void* object, int32_t kind, void*
     ObjectReportError(ctx, "No object specified");
     return 0;
   }
-  if (kind == OBJECT_KIND_TEMPLATE) {
-    TemplateDelete(static_cast<Template*>(object));
-    return 1;
-  }
+  // Only data descriptors may be deleted: templates stay alive for the records that point
+  // at them, and every other kind has an owner of its own.
   if (kind == OBJECT_KIND_DATA_DESCRIPTOR) {
     auto* d = static_cast<DataDescriptor*>(object);
     if (d->pinned) {

@@ -10,16 +10,14 @@
 
 #include "geometry/geometry_list.h"
 #include "model/superclip.h"
+#include "timecode/time_base.h"
 
 namespace lumetra::project {
 
 struct Clip;
 struct Project;
 
-// The longest time line in seconds: no clip ends after it.
-inline constexpr float kTimeLineEnd = 7200.0f;
-
-// A span is usable when it is finite and 0 <= start < end <= 7200.
+// A span is usable when it is finite and 0 <= start < end <= kTimeLineEnd.
 bool SpanValid(float start, float end);
 
 // A new project record starts zeroed (a loaded project without a time base takes the
@@ -38,7 +36,18 @@ struct ProjectSettings {
   int32_t bytes_per_sample = 0;  // 1 to 4
 };
 
-inline constexpr ProjectSettings kProjectDefaults{720, 576, 1.0667f, 45, 25, 25, 0, 0, 22050, 1, 2};
+// The one definition of a new project's settings (the "New Project" preset included).
+inline constexpr ProjectSettings kProjectDefaults{.width = 720,
+                                                  .height = 576,
+                                                  .pixel_aspect = 1.0667f,
+                                                  .detail = 45,
+                                                  .time_base = kTimeBaseDefault,
+                                                  .time_snap = kTimeSnapDefault,
+                                                  .further = 0,
+                                                  .initial_time_code = kInitialTimeCodeDefault,
+                                                  .sampling_rate = 22050,
+                                                  .channels = 1,
+                                                  .bytes_per_sample = 2};
 
 enum TrackFlag : uint32_t {
   kTrackJustAdded = 0x08,

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_read.h"
+
 namespace lumetra::platform {
 
 bool FileExists(const std::string& path) {
@@ -24,12 +26,7 @@ int RenameFile(const std::string& from, const std::string& to) {
 }
 
 int CheckReadable(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  struct stat st {};
-  int result = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR : 0;
-  close(fd);
-  return result;
+  return CheckRegularFile(path).error;
 }
 
 }  // namespace lumetra::platform

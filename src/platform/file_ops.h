@@ -9,7 +9,8 @@ bool FileExists(const std::string& path);
 // 0 on success, else the errno value.
 int RemoveFile(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);
-// 0 when the file can be opened for binary reading, else the errno value.
+// 0 when the file is a regular file that can be opened for reading, else the errno value
+// (EISDIR for a directory; CheckRegularFile gives the text for other kinds).
 int CheckReadable(const std::string& path);
 
 }  // namespace lumetra::platform

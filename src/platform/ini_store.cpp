@@ -1,16 +1,16 @@
-// The INI file store: parsing that skips what it cannot read, and atomic saving.
+// The INI file store: parsing that skips (and keeps) what it cannot read, and atomic saving.
 #include "platform/ini_store.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
+
+#include "platform/atomic_write.h"
+#include "platform/file_read.h"
 
 namespace lumetra::platform {
 namespace {
@@ -179,19 +179,39 @@ bool SectionNameOk(std::string_view section) {
 
 std::size_t IniStore::Parse(std::string_view text) {
   std::size_t skipped = 0;
-  Section* current = nullptr;  // none until a good header; a bad header drops its lines
+  std::string current_name;
+  Section* current = nullptr;  // none until a good header; a bad header's lines are kept aside
+  std::vector<std::string> pending;  // kept lines waiting for the next good header
   while (!text.empty()) {
     const std::size_t eol = text.find('\n');
-    std::string_view line = TrimBlanks(text.substr(0, eol));
+    const std::string_view raw = text.substr(0, eol);
+    std::string_view line = TrimBlanks(raw);
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.empty()) continue;
+    const auto keep = [&](bool counts) {
+      if (counts) ++skipped;
+      if (current != nullptr && counts)
+        kept_[current_name].inside.emplace_back(line);
+      else
+        pending.emplace_back(line);
+    };
+    if (line.front() == ';' || line.front() == '#') {
+      keep(false);
+      continue;
+    }
     if (line.front() == '[') {
       const std::string_view name = line.substr(1, line.size() - 1);
       if (line.back() == ']' && SectionNameOk(name.substr(0, name.size() - 1))) {
-        current = &sections_[std::string(name.substr(0, name.size() - 1))];
+        current_name = std::string(name.substr(0, name.size() - 1));
+        current = &sections_[current_name];
+        if (!pending.empty()) {
+          auto& before = kept_[current_name].before;
+          before.insert(before.end(), pending.begin(), pending.end());
+          pending.clear();
+        }
       } else {
         current = nullptr;
-        ++skipped;
+        keep(true);
       }
       continue;
     }
@@ -199,28 +219,52 @@ std::size_t IniStore::Parse(std::string_view text) {
     auto name = ReadQuoted(rest, kIniMaxNameBytes);
     rest = TrimBlanks(rest);
     if (current == nullptr || !name || name->empty() || rest.empty() || rest.front() != '=') {
-      ++skipped;
+      keep(true);
       continue;
     }
     auto value = ReadValue(TrimBlanks(rest.substr(1)));
     if (!value) {
-      ++skipped;
+      keep(true);
       continue;
     }
     (*current)[std::move(*name)] = std::move(*value);
   }
+  kept_at_end_.insert(kept_at_end_.end(), pending.begin(), pending.end());
   return skipped;
 }
 
 std::string IniStore::Serialize() const {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  for (const auto& [section, values] : sections_) {
-    if (values.empty()) continue;
-    if (!out.empty()) out.push_back('\n');
+  const auto keep_lines = [&out](const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      out += line;
+      out.push_back('\n');
+    }
+  };
+  static const Section kNoValues;
+  static const KeptLines kNoLines;
+  auto s = sections_.begin();
+  auto k = kept_.begin();
+  while (s != sections_.end() || k != kept_.end()) {
+    // Walk both maps in name order; a name may be in either or both.
+    const bool take_s = s != sections_.end() && (k == kept_.end() || s->first <= k->first);
+    const bool take_k = k != kept_.end() && (s == sections_.end() || k->first <= s->first);
+    const std::string& section = take_s ? s->first : k->first;
+    const Section& values = take_s ? s->second : kNoValues;
+    const KeptLines& kept = take_k ? k->second : kNoLines;
+    if (take_s) ++s;
+    if (take_k) ++k;
+    if (values.empty() && kept.inside.empty()) {
+      keep_lines(kept.before);  // a section gone: its comments stay
+      continue;
+    }
+    if (!out.empty() && kept.before.empty()) out.push_back('\n');
+    keep_lines(kept.before);
     out += '[';
     out += section;
     out += "]\n";
+    keep_lines(kept.inside);
     for (const auto& [name, v] : values) {
       WriteQuoted(out, name);
       out.push_back('=');
@@ -251,47 +295,36 @@ std::string IniStore::Serialize() const {
       out.push_back('\n');
     }
   }
+  keep_lines(kept_at_end_);
   return out;
 }
 
-bool IniStore::Load(const std::filesystem::path& path) {
-  sections_.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<uint64_t>(size) > kIniMaxFileBytes) return false;
-  in.seekg(0, std::ios::beg);
-  std::string text(static_cast<std::size_t>(size), '\0');
-  if (!in.read(text.data(), size)) return false;
-  Parse(text);
-  return true;
+IniLoadResult IniStore::LoadFile(const std::filesystem::path& path) {
+  Clear();
+  std::string text;
+  const FileResult read = ReadRegularFile(path.string(), kIniMaxFileBytes, text);
+  if (read.error == ENOENT) return {IniLoadStatus::kMissing, {}};
+  if (read.error == EFBIG)
+    return {IniLoadStatus::kUnusable,
+            "larger than " + std::to_string(kIniMaxFileBytes / (1024 * 1024)) + " MiB"};
+  if (!read.ok()) return {IniLoadStatus::kUnreadable, read.message};
+  if (text.find('\0') != std::string::npos) return {IniLoadStatus::kUnusable, "binary data"};
+  const std::size_t skipped = Parse(text);
+  if (sections_.empty() && skipped > 0) {
+    Clear();
+    return {IniLoadStatus::kUnusable, "nothing in it could be read"};
+  }
+  return {IniLoadStatus::kLoaded, {}};
 }
 
-bool IniStore::Save(const std::filesystem::path& path) const {
+bool IniStore::Save(const std::filesystem::path& path, std::string* error) const {
   if (path.empty()) return false;
   std::error_code ec;
   const std::filesystem::path dir = path.parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-  std::string tmp = path.string() + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  const std::string text = Serialize();
-  std::size_t done = 0;
-  bool ok = true;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  const FileResult r = AtomicWriteFile(path.string(), Serialize());
+  if (!r.ok() && error != nullptr) *error = r.message;
+  return r.ok();
 }
 
 const IniStore::Value* IniStore::Find(std::string_view section, std::string_view name) const {

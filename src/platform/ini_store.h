@@ -16,6 +16,17 @@ namespace lumetra::platform {
 
 enum class IniType : uint8_t { kString, kDword, kQword, kBinary };
 
+enum class IniLoadStatus : uint8_t {
+  kLoaded,      // read and parsed (lines it did not understand are kept for the next save)
+  kMissing,     // no file: the store is empty
+  kUnreadable,  // there, but it may not be read or is no regular file: never replace it
+  kUnusable,    // too large, binary, or nothing in it parses: set it aside before replacing
+};
+struct IniLoadResult {
+  IniLoadStatus status = IniLoadStatus::kLoaded;
+  std::string reason;  // for kUnreadable and kUnusable, what the user reads
+};
+
 // Bounds that hold whatever a file says: larger files are not read, larger values are
 // dropped line by line.
 inline constexpr std::size_t kIniMaxFileBytes = 4 * 1024 * 1024;
@@ -30,8 +41,9 @@ inline constexpr std::size_t kIniMaxNameBytes = 1024;
 //   "MemoryProxy"=qword:0000000080000000
 // Names and texts are quoted; \\, \", \n, \r, \t and \xHH escapes. Numbers have all
 // their digits (8 or 16), so a file cut inside one does not yield a wrong value. Lines starting
-// with
-// ";" or "#" are comments. A line that does not parse is skipped; the rest still load.
+// with ";" or "#" are comments. A line that does not parse is skipped; the rest still load.
+// Comments and lines not understood are kept and written back: comments before a section
+// header stay before it, others stay in their section.
 class IniStore {
  public:
   struct Value {
@@ -41,12 +53,14 @@ class IniStore {
   };
   using Section = std::map<std::string, Value, std::less<>>;
 
-  // Replaces the contents with the file's. False when the file is missing, unreadable or
-  // too large (the store is then empty); a damaged line is only skipped.
-  bool Load(const std::filesystem::path& path);
-  // Writes a temporary file beside the target, syncs it and renames it over the target,
-  // creating the directory when missing. False on any failure; the old file stays.
-  bool Save(const std::filesystem::path& path) const;
+  // Replaces the contents with the file's; the store is empty unless kLoaded. Only a
+  // regular file is opened, without blocking; a damaged line is only skipped.
+  IniLoadResult LoadFile(const std::filesystem::path& path);
+  bool Load(const std::filesystem::path& path) { return LoadFile(path).status == IniLoadStatus::kLoaded; }
+  // Writes through platform::AtomicWriteFile (links written through, mode kept, only a
+  // regular file replaced), creating the directory when missing. False on any failure; the
+  // old file stays. `error` gets the reason.
+  bool Save(const std::filesystem::path& path, std::string* error = nullptr) const;
 
   // Parses file text (what Load does after reading); returns the number of skipped lines.
   std::size_t Parse(std::string_view text);
@@ -74,11 +88,22 @@ class IniStore {
   void DeleteTree(std::string_view section);
   bool HasSection(std::string_view section) const;
   const std::map<std::string, Section, std::less<>>& Sections() const { return sections_; }
-  void Clear() { sections_.clear(); }
+  void Clear() {
+    sections_.clear();
+    kept_.clear();
+    kept_at_end_.clear();
+  }
 
  private:
+  // Lines kept as they were: before a section's header, and inside the section.
+  struct KeptLines {
+    std::vector<std::string> before;
+    std::vector<std::string> inside;
+  };
   bool Set(std::string_view section, std::string_view name, Value value);
   std::map<std::string, Section, std::less<>> sections_;
+  std::map<std::string, KeptLines, std::less<>> kept_;
+  std::vector<std::string> kept_at_end_;
 };
 
 // The settings file: $XDG_CONFIG_HOME/lumetra/settings.ini, else ~/.config/lumetra/...

@@ -15,7 +15,7 @@ std::string g_log;
 
 void LogStart() {
   std::lock_guard lock(g_log_mutex);
-  g_log = "Fluxtar is starting up...\n";
+  g_log = "Lumetra is starting up...\n";
 }
 
 void LogAppend(std::string_view text) {

@@ -9,7 +9,7 @@ namespace lumetra::platform {
 
 inline constexpr std::size_t kMemoryLogCapacity = 128 * 1024;
 
-// Starts the log afresh with "Fluxtar is starting up...".
+// Starts the log afresh with "Lumetra is starting up...".
 void LogStart();
 // Appends a line; when the log is full the oldest text is dropped.
 void LogAppend(std::string_view text);

@@ -2,6 +2,8 @@
 // holder dies.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +22,15 @@ class NamedLock {
   // text when the file cannot be opened or locked.
   static std::optional<NamedLock> Acquire(const std::string& directory, const std::string& name,
                                           bool wait, std::string* error = nullptr);
+
+  // Like Acquire with waiting, but gives up after `limit` with ETIMEDOUT's text in `error`
+  // (and errno ETIMEDOUT). `on_wait` runs once, when the lock is found held, so the caller
+  // can tell the user why nothing happens.
+  static std::optional<NamedLock> AcquireWithin(const std::string& directory,
+                                                const std::string& name,
+                                                std::chrono::milliseconds limit,
+                                                const std::function<void(const std::string&)>& on_wait,
+                                                std::string* error = nullptr);
 
   const std::string& Path() const { return path_; }
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/error_text.h"
+
 namespace lumetra::platform {
 
 std::string ProgramPath() {
@@ -52,24 +54,52 @@ std::string WithoutTrailingSlash(std::string path) {
 }  // namespace
 
 std::string UserTempDirectoryName(const TempEnvironment& env) {
-  if (!env.xdg_runtime_dir.empty() && env.xdg_runtime_dir[0] == '/')
-    return WithoutTrailingSlash(env.xdg_runtime_dir) + "/lumetra";
-  std::string base = env.tmpdir.empty() || env.tmpdir[0] != '/' ? "/tmp" : env.tmpdir;
-  base = WithoutTrailingSlash(base);
-  if (base == "/") base.clear();
-  return base + "/lumetra-" + std::to_string(env.uid);
+  return UserTempCandidates(env).front();
 }
 
-std::optional<std::string> UserTempDirectory(const TempEnvironment& env) {
-  std::string dir = UserTempDirectoryName(env);
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+std::vector<std::string> UserTempCandidates(const TempEnvironment& env) {
+  std::vector<std::string> out;
+  auto add = [&](std::string dir) {
+    for (const std::string& known : out)
+      if (known == dir) return;
+    out.push_back(std::move(dir));
+  };
+  if (!env.xdg_runtime_dir.empty() && env.xdg_runtime_dir[0] == '/')
+    add(WithoutTrailingSlash(env.xdg_runtime_dir) + "/lumetra");
+  const std::string user = "/lumetra-" + std::to_string(env.uid);
+  if (!env.tmpdir.empty() && env.tmpdir[0] == '/') {
+    std::string base = WithoutTrailingSlash(env.tmpdir);
+    if (base == "/") base.clear();
+    add(base + user);
+  }
+  add("/tmp" + user);
+  return out;
+}
+
+std::string CheckUserTempDirectory(const std::string& dir, unsigned uid) {
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return SystemErrorText(errno);
   struct stat st {};
   // lstat: a symlink planted by another user must not redirect our snapshots.
-  if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-  if (st.st_uid != env.uid) return std::nullopt;
-  if ((st.st_mode & 0777) != 0700 && chmod(dir.c_str(), 0700) != 0) return std::nullopt;
-  if (!IsReadWriteDirectory(dir)) return std::nullopt;
-  return dir;
+  if (lstat(dir.c_str(), &st) != 0) return SystemErrorText(errno);
+  if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+  if (!S_ISDIR(st.st_mode)) return "it is not a directory";
+  if (st.st_uid != uid) return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+  if ((st.st_mode & 0777) != 0700 && chmod(dir.c_str(), 0700) != 0)
+    return "its mode cannot be set to 0700: " + SystemErrorText(errno);
+  if (access(dir.c_str(), R_OK | W_OK | X_OK) != 0)
+    return "it cannot be read and written: " + SystemErrorText(errno);
+  return {};
+}
+
+std::optional<std::string> UserTempDirectory(const TempEnvironment& env,
+                                             std::vector<std::string>* refusals) {
+  for (const std::string& dir : UserTempCandidates(env)) {
+    std::string why = CheckUserTempDirectory(dir, env.uid);
+    if (why.empty()) return dir;
+    if (refusals != nullptr)
+      refusals->push_back("Temporary directory '" + dir + "' refused: " + why);
+  }
+  return std::nullopt;
 }
 
 bool IsReadWriteDirectory(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumetra::platform {
 
@@ -28,9 +29,17 @@ TempEnvironment CurrentTempEnvironment();
 // The per-user temporary directory name (no trailing "/"): $XDG_RUNTIME_DIR/lumetra, else
 // $TMPDIR/lumetra-<uid>, with /tmp when TMPDIR is unset.
 std::string UserTempDirectoryName(const TempEnvironment& env);
-// Creates (mode 0700) or checks that directory: it must be a real directory (no symlink)
-// owned by the user and private to them. Nothing when it cannot be made safe.
-std::optional<std::string> UserTempDirectory(const TempEnvironment& env);
+// Every per-user temporary directory to try, in order: $XDG_RUNTIME_DIR/lumetra, then
+// $TMPDIR/lumetra-<uid>, then /tmp/lumetra-<uid> (relative or unset variables are skipped,
+// a name is listed once).
+std::vector<std::string> UserTempCandidates(const TempEnvironment& env);
+// Creates (mode 0700) or checks one directory: it must be a real directory (no symlink)
+// owned by `uid` and private to them. Empty when usable, else why it was refused.
+std::string CheckUserTempDirectory(const std::string& dir, unsigned uid);
+// The first candidate that can be made safe. Each refused one adds a line
+// "Temporary directory '<dir>' refused: <why>" to `refusals` when given.
+std::optional<std::string> UserTempDirectory(const TempEnvironment& env,
+                                             std::vector<std::string>* refusals = nullptr);
 
 // True when `path` is a directory the process may read, write and enter.
 bool IsReadWriteDirectory(const std::string& path);

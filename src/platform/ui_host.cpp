@@ -22,6 +22,12 @@ void Show(std::string_view kind, std::string_view text) {
 
 }  // namespace
 
+void Notice(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  LogAppend(text);
+  DebugLog(text);
+}
+
 HeadlessUiHost::HeadlessUiHost(bool offline) : offline_(offline) {}
 
 void HeadlessUiHost::ErrorBox(std::string_view text) {
@@ -59,6 +65,23 @@ Answer HeadlessUiHost::RunDialog(std::string_view dialog, std::string_view title
   if (offline_ || !dialog_policy_) return Answer::Cancel;
   Answer a = dialog_policy_(dialog, title);
   return a == Answer::Ok || a == Answer::Yes ? Answer::Ok : Answer::Cancel;
+}
+
+std::optional<std::size_t> HeadlessUiHost::ChooseFromList(std::string_view dialog,
+                                                          std::string_view title,
+                                                          const std::vector<std::string>& items) {
+  if (!list_policy_) return UiHost::ChooseFromList(dialog, title, items);
+  Show("dialog", title);
+  if (offline_ || items.empty()) return std::nullopt;
+  std::optional<std::size_t> chosen = list_policy_(dialog, title, items);
+  if (chosen && *chosen >= items.size()) return std::nullopt;
+  return chosen;
+}
+
+std::optional<std::size_t> UiHost::ChooseFromList(std::string_view dialog, std::string_view title,
+                                                  const std::vector<std::string>& items) {
+  if (items.empty() || RunDialog(dialog, title) != Answer::Ok) return std::nullopt;
+  return 0;
 }
 
 UiHost& Ui() {

@@ -92,15 +92,18 @@ struct FilePreset {
 
 // Settings the file carries; defaults are those of a new project record.
 struct FileSettings {
-  int32_t time_base = 25, time_snap = 25, initial_time_code = 0;
-  int32_t width = 720, height = 576, detail = 45;
-  float pixel_aspect = 1.0667f;
+  int32_t time_base = kProjectDefaults.time_base, time_snap = kProjectDefaults.time_snap,
+          initial_time_code = kProjectDefaults.initial_time_code;
+  int32_t width = kProjectDefaults.width, height = kProjectDefaults.height,
+          detail = kProjectDefaults.detail;
+  float pixel_aspect = kProjectDefaults.pixel_aspect;
   float active_start = 0, active_end = 0, preview_start = 0, preview_end = 0;
   std::array<uint32_t, 2> view_range = {0, 0};
   int32_t render_fields = -1;
   std::array<uint32_t, 6> render_extra = {};
   int32_t render_detail = 45;
-  int32_t sample_rate = 22050, channels = 1, bytes_per_sample = 2;
+  int32_t sample_rate = kProjectDefaults.sampling_rate, channels = kProjectDefaults.channels,
+          bytes_per_sample = kProjectDefaults.bytes_per_sample;
   int32_t render_threads = 0;  // 0: none stored (the u16 is 0)
   uint32_t time_display = 0;
   float current_time = 0;

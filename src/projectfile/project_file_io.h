@@ -38,12 +38,14 @@ std::vector<uint8_t> ProjectSaveBytes(Project* project, const SaveOptions& optio
 // status. Only a record with status 1 carries content. Never null.
 Project* ProjectLoadBytes(ByteSpan bytes, uint32_t mask);
 
-// Files: the whole file is read before parsing. Saves write "<path>.tmp" and rename it over
-// the path, so a failed save leaves the old file as it was. kSaveOk or kSaveWriteError;
-// error gets the system's text.
+// Files: the whole file is read before parsing; only regular files are read. Saves go
+// through platform::AtomicWriteFile (links written through, mode kept, non-regular targets
+// refused), so a failed save leaves the old file as it was. kSaveOk or kSaveWriteError;
+// error gets the reason.
 int ProjectSaveFile(Project* project, const std::string& path, const SaveOptions& options,
                     std::string* error = nullptr);
-// Null only when the file cannot be opened or read (error gets the system's text).
+// Null only when the file cannot be opened or read (error gets the reason: the system's
+// text, or why it is no regular file).
 Project* ProjectLoadFile(const std::string& path, uint32_t mask, std::string* error = nullptr);
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error);
 

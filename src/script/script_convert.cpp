@@ -62,11 +62,12 @@ bool Interpreter::Convert(const Value& from, int32_t to, Value& out, bool report
   };
   switch (to) {
     case kTypeInt:
-      // Geometry and keyfloat too: host results such as DialogChooseColor's 1 or 0 are
-      // geometry-typed and are stored through (int *).
+      // Geometry and keyfloat pointers are refused: cutting a 64-bit address to 32 bits
+      // would lose it silently. (A geometry-typed host result stored through (int *) is
+      // the one exception; the store converts it itself.)
       if (from.type == kTypeInt)
         out = Value::Int(from.i);
-      else if (from.type == kTypeUnsigned || IsPointerType(from.type))
+      else if (from.type == kTypeUnsigned || from.type == kTypeClip || from.type == kTypeTrack)
         out = Value::Int(static_cast<int32_t>(static_cast<uint32_t>(from.u)));
       else if (from.type == kTypeFloat)
         out = Value::Int(FloatToInt(from.f));

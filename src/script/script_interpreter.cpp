@@ -49,6 +49,18 @@ bool IsUnaryOperator(Operator op) {
          op == kOpDecrement;
 }
 
+// Statement and expression levels on this thread's stack. Nested runs (a host function
+// running a script) execute on the same thread and share it, so the budget bounds the
+// whole recursion, not each run's own share of it.
+thread_local int t_nesting = 0;
+
+struct NestingLevel {
+  NestingLevel() { ++t_nesting; }
+  ~NestingLevel() { --t_nesting; }
+  NestingLevel(const NestingLevel&) = delete;
+  NestingLevel& operator=(const NestingLevel&) = delete;
+};
+
 bool IsIntegral(int32_t t) {
   return t == kTypeInt || t == kTypeUnsigned;
 }
@@ -124,15 +136,11 @@ bool Interpreter::Sequence(bool exec) {
 }
 
 bool Interpreter::Statement(bool exec, bool single) {
-  if (nesting_ >= kMaxNesting) {
+  if (t_nesting >= kMaxNesting) {
     Report(FormatMessage("%sstatements or expressions nested too deeply.", kPrefix));
     return false;
   }
-  ++nesting_;
-  struct Leave {
-    int& n;
-    ~Leave() { --n; }
-  } leave{nesting_};
+  NestingLevel level;
   (void)single;
 
   const Token& t = lexer_.Peek();
@@ -211,9 +219,13 @@ bool Interpreter::IfStatement(bool exec) {
   lexer_.Next();
   bool taken = false;
   if (exec) {
-    Value c;
-    if (!Convert(condition, kTypeInt, c, true)) return false;
-    taken = c.i != 0;
+    if (condition.type == kTypeClip || condition.type == kTypeTrack) {
+      taken = condition.u != 0;  // all 64 bits: a live pointer may end in 32 zero bits
+    } else {
+      Value c;
+      if (!Convert(condition, kTypeInt, c, true)) return false;
+      taken = c.i != 0;
+    }
   }
   if (!Statement(exec && taken, true)) return false;
   const Token& t = lexer_.Peek();
@@ -227,17 +239,16 @@ bool Interpreter::IfStatement(bool exec) {
 // ---- Expressions ------------------------------------------------------------------------
 
 bool Interpreter::Expression(bool exec, Value* out) {
-  if (nesting_ >= kMaxNesting) {
+  if (t_nesting >= kMaxNesting) {
     Report(FormatMessage("%sstatements or expressions nested too deeply.", kPrefix));
     return false;
   }
-  ++nesting_;
+  NestingLevel level;
   std::size_t base = stack_.size();
   bool ok = ParseOperands(exec);
   if (ok && exec) ok = ReduceAll(base);
   if (ok && exec) *out = Pop();
   stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(base), stack_.end());
-  --nesting_;
   return ok;
 }
 
@@ -714,7 +725,12 @@ bool Interpreter::Assign(Value left, Value right, Value& out) {
   std::size_t size = left.width;
   switch (left.type) {
     case kTypeInt: {
-      if (!Convert(right, kTypeInt, converted, true)) return false;
+      // Host results such as DialogChooseColor's 1 or 0 are geometry-typed and are stored
+      // through (int *): their low 32 bits, for this store only.
+      if (right.type == kTypeGeometry)
+        converted = Value::Int(static_cast<int32_t>(static_cast<uint32_t>(right.u)));
+      else if (!Convert(right, kTypeInt, converted, true))
+        return false;
       uint32_t v = static_cast<uint32_t>(converted.i);  // little-endian: the low bytes
       std::memcpy(bytes, &v, sizeof v);
       break;

@@ -21,7 +21,8 @@ namespace lumetra::script {
 
 class FunctionTable;
 
-// Statements, parentheses and argument lists nest no deeper than this.
+// Statements, parentheses and argument lists nest no deeper than this, counted across the
+// nested runs of one thread.
 inline constexpr int kMaxNesting = 200;
 // The value stack grows by this many entries at a time.
 inline constexpr std::size_t kStackChunk = 256;
@@ -102,7 +103,6 @@ class Interpreter {
   Lexer lexer_;
   std::vector<Value> stack_;
   std::vector<Variable> variables_;
-  int nesting_ = 0;
   bool geometries_changed_ = false;
   bool tracks_changed_ = false;
 };

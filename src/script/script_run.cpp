@@ -3,6 +3,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "geometry/geo_ops.h"
 #include "geometry/geometry.h"
@@ -30,11 +31,21 @@ void ClearMarks(project::Project* project) {
 void FlagMarked(project::Project* project) {
   if (project == nullptr) return;
   std::lock_guard lock(geometry::GeoLock());
-  for (geometry::Geometry* g = project->geometry.First(); g != nullptr; g = g->next) {
-    if ((g->flags & geometry::kGeoScriptChanged) == 0) continue;
+  std::vector<geometry::Geometry*> pending;
+  for (geometry::Geometry* g = project->geometry.First(); g != nullptr; g = g->next)
+    if (g->flags & geometry::kGeoScriptChanged) pending.push_back(g);
+  // The geometries linked below a changed one move with it: they are changed too.
+  const uint64_t stamp = geometry::GeometryList::NextVisit();
+  while (!pending.empty()) {
+    geometry::Geometry* g = pending.back();
+    pending.pop_back();
+    if (g->visit == stamp) continue;  // already reached from another
+    g->visit = stamp;
     g->flags |= geometry::kGeoChanged;
-    geometry::GeoInvalidate(g);
+    pending.insert(pending.end(), g->children.begin(), g->children.end());
   }
+  for (geometry::Geometry* g = project->geometry.First(); g != nullptr; g = g->next)
+    if (g->flags & geometry::kGeoScriptChanged) geometry::GeoInvalidate(g);
 }
 
 project::Project* ProjectOf(project::Clip* clip) {

@@ -31,7 +31,10 @@ int32_t TimeToFrame(float time, int32_t base, double epsilon) {
   if (!std::isfinite(time)) return 0;
   // f32 time times an int below 2^31 is exact in double.
   const double x = static_cast<double>(time) * static_cast<double>(base);
-  return SaturateToInt(x + epsilon + std::fabs(x) * kF32HalfUlp);
+  // Rounded away from zero on both sides, so that -n / base gives -n like n / base gives n.
+  const double a = std::fabs(x);
+  const double frames = std::trunc(a + epsilon + a * kF32HalfUlp);
+  return SaturateToInt(x < 0.0 ? -frames : frames);
 }
 
 float FrameToTime(int32_t frame, int32_t base) {
@@ -67,8 +70,10 @@ bool InitialTimeCodeValid(int32_t frames, int32_t base) {
 
 FrameRange TimeSegmentFrames(float start, float end, int32_t base) {
   const int32_t first = TimeToFrame(start, base, kFrameEpsRender);
-  if (!(end > start)) return {0, -1};
-  return {first, TimeToFrame(end, base, kFrameEpsRender) - 1};
+  const int32_t end_frame = TimeToFrame(end, base, kFrameEpsRender);
+  // A segment shorter than a frame (render of the current time: start == end) still
+  // renders its first frame; the end is exclusive only when it lies past the start.
+  return {first, end_frame > first ? end_frame - 1 : end_frame};
 }
 
 }  // namespace lumetra::project

@@ -26,9 +26,10 @@ enum TimeDisplay : int32_t {
   kTimeDisplaySeconds = 2,
 };
 
-// trunc(time * base + epsilon). A time made by FrameToTime(n, base) gives n again for every
-// frame f32 can tell apart: the f32 rounding of the time (at most |time * base| * 2^-24
-// frames) is added to the epsilon. Non-finite times give 0; results saturate at int32.
+// sign(x) * trunc(|x| + epsilon) with x = time * base. A time made by FrameToTime(n, base)
+// gives n again for every frame f32 can tell apart, negative ones too: the f32 rounding of
+// the time (at most |x| * 2^-24 frames) is added to the epsilon. Non-finite times give 0;
+// results saturate at int32.
 int32_t TimeToFrame(float time, int32_t base, double epsilon);
 
 // frame / base, correctly rounded to f32. A base outside 1..1000 is clamped first.
@@ -52,7 +53,9 @@ bool TimeCodeFieldsValid(int32_t hours, int32_t minutes, int32_t seconds, int32_
 bool InitialTimeCodeValid(int32_t frames, int32_t base);
 
 // The frames a render writes for the segment [start, end[: first to last inclusive, with
-// the render epsilon. Empty ({0, -1}) when the end is not above the start.
+// the render epsilon. The end frame is lowered by one only when it is above the first
+// frame, so [t, t[ gives the one frame at t; a segment that ends before it starts is
+// empty (last < first).
 struct FrameRange {
   int32_t first;
   int32_t last;

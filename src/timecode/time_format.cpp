@@ -107,10 +107,13 @@ std::string TimeFormat(float time, int32_t base, int32_t mode) {
       return Printf("%d", TimeToFrame(t, b, kFrameEpsDisplay));
     case kTimeDisplayTimeCode: {
       const float a = std::fabs(t);
-      const int64_t hours = static_cast<int64_t>(a * (1.0f / 3600.0f)) % 24;
-      const int64_t minutes = static_cast<int64_t>(a * (1.0f / 60.0f)) % 60;
+      // Hours and minutes come from the whole seconds: an f32 product with 1/60 or 1/3600
+      // can round up to the next minute just below it (59.999996 s showed 00:01:59:24).
       const float whole = std::trunc(a);
-      const int64_t seconds = static_cast<int64_t>(whole) % 60;
+      const int64_t total = static_cast<int64_t>(whole);
+      const int64_t hours = total / 3600 % 24;
+      const int64_t minutes = total / 60 % 60;
+      const int64_t seconds = total % 60;
       // The frame is truncated without an epsilon, in double so the f32 product cannot
       // round up to the next frame.
       const int64_t frames =

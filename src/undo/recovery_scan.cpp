@@ -104,6 +104,7 @@ std::vector<LostSeries> ScanLostSeries(const std::string& directory, const std::
     s.oldest_tried = s.latest;
     Walk(directory, found, codec, s);
     if (!s.usable) s.latest = LatestStep(found);
+    s.written = found.steps.at(s.latest) / 1'000'000'000;
     out.push_back(std::move(s));
   }
   return out;

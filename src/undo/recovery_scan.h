@@ -21,6 +21,7 @@ struct LostSeries {
   int tried = 0;           // files tried, the latest included
   bool usable = false;     // a snapshot of the series reads whole
   SnapshotInfo info;       // of the latest usable snapshot
+  int64_t written = 0;     // when the `latest` file was written, seconds since 1970 (UTC)
   std::string label;       // what the user sees in the recovery list
 };
 

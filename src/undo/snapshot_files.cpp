@@ -2,49 +2,25 @@
 #include "undo/snapshot_files.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
+#include "platform/atomic_write.h"
 #include "platform/file_ops.h"
 #include "projectfile/project_file_io.h"
 #include "undo/snapshot_name.h"
 
 namespace lumetra::undo {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 SnapshotWriteResult WriteSnapshotFile(const std::string& path, std::span<const uint8_t> bytes) {
-  const std::string temp = SnapshotTempName(path);
-  errno = 0;
-  FilePtr f(std::fopen(temp.c_str(), "wb"));
-  if (!f) return {SnapshotWriteStatus::kCannotCreate, errno != 0 ? errno : EACCES};
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-  ok = std::fflush(f.get()) == 0 && ok;
-  int err = errno != 0 ? errno : EIO;
-  ok = std::fclose(f.release()) == 0 && ok;
-  if (ok && bytes.empty()) {
-    ok = false;
-    err = EINVAL;
-  }
-  if (ok) {
-    if (int rc = platform::RenameFile(temp, path); rc != 0) {
-      ok = false;
-      err = rc;
-    }
-  }
-  if (!ok) {
-    platform::RemoveFile(temp);
-    return {SnapshotWriteStatus::kWriteFailed, err};
-  }
-  return {};
+  if (bytes.empty()) return {SnapshotWriteStatus::kWriteFailed, EINVAL};
+  // Snapshots hold the user's work: private to the user like the folder they live in.
+  platform::FileResult r = platform::AtomicWriteFile(path, bytes, {0600});
+  if (r.ok()) return {};
+  return {r.create_failed ? SnapshotWriteStatus::kCannotCreate : SnapshotWriteStatus::kWriteFailed,
+          r.error};
 }
 
 bool ReadSnapshotFile(const std::string& path, std::vector<uint8_t>& out) {
@@ -63,7 +39,10 @@ std::vector<DirectoryEntry> ListFiles(const std::string& directory) {
     DirectoryEntry entry;
     entry.name = e.path().filename().string();
     fs::file_time_type t = e.last_write_time(e2);
-    if (!e2) entry.modified = static_cast<int64_t>(t.time_since_epoch().count());
+    if (!e2) {
+      auto since = std::chrono::file_clock::to_sys(t).time_since_epoch();
+      entry.modified = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
+    }
     out.push_back(std::move(entry));
   }
   return out;

@@ -1,4 +1,4 @@
-// Snapshot files on disk: written whole under a temporary name and renamed into place, listed
+// Snapshot files on disk: written whole through the atomic-write helper, listed
 // and removed by prefix.
 #pragma once
 
@@ -19,8 +19,8 @@ struct SnapshotWriteResult {
   int error = 0;
 };
 
-// Writes `<path>.tmp` and renames it over `path`, so the scan never meets a half-written
-// snapshot under a snapshot's name.
+// Writes through platform::AtomicWriteFile (a unique "<path>.tmp-XXXXXX" renamed over
+// `path`), so the scan never meets a half-written snapshot under a snapshot's name.
 SnapshotWriteResult WriteSnapshotFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // The whole file; false when it cannot be opened or read.
@@ -28,7 +28,7 @@ bool ReadSnapshotFile(const std::string& path, std::vector<uint8_t>& out);
 
 struct DirectoryEntry {
   std::string name;      // file name without the directory
-  int64_t modified = 0;  // modification time, comparable between entries only
+  int64_t modified = 0;  // modification time, nanoseconds since 1970 (UTC)
 };
 // The regular files of a directory; empty when it cannot be read.
 std::vector<DirectoryEntry> ListFiles(const std::string& directory);

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/atomic_write.h"
+
 namespace lumetra::undo {
 namespace {
 
@@ -13,7 +15,7 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 constexpr std::string_view kExtension = ".sav";
-constexpr std::string_view kTempExtension = ".sav.tmp";
+constexpr std::string_view kTempExtension = ".sav.tmp";  // left by earlier versions
 
 }  // namespace
 
@@ -31,10 +33,6 @@ std::string SnapshotFileName(const std::string& directory, std::string_view pref
   name += number;
   name += kExtension;
   return name;
-}
-
-std::string SnapshotTempName(const std::string& final_name) {
-  return final_name + ".tmp";
 }
 
 std::optional<std::string> NextPrefix(std::string_view prefix) {
@@ -74,7 +72,9 @@ bool IsOwnSnapshotName(std::string_view name, std::string_view prefix) {
   for (int i = 0; i < 4; ++i)
     if (rest[i] == '/') return false;
   rest.remove_prefix(4);
-  return rest == kExtension || rest == kTempExtension;
+  if (rest == kExtension || rest == kTempExtension) return true;
+  return rest.starts_with(kExtension) && rest.substr(kExtension.size()).starts_with(platform::kAtomicTempMarker) &&
+         platform::IsAtomicTempName(rest);
 }
 
 }  // namespace lumetra::undo

@@ -20,8 +20,6 @@ int StepWrap(int64_t value);
 
 // "<directory>/<prefix><step:%.4d>.sav".
 std::string SnapshotFileName(const std::string& directory, std::string_view prefix, int step);
-// The name a snapshot is written under before it is renamed into place; the scan ignores it.
-std::string SnapshotTempName(const std::string& final_name);
 
 // The next prefix to try after `prefix` is taken: the fourth character steps through the
 // letters to "z", then wraps to "a" and carries into the third, and the third into the second.

@@ -11,6 +11,8 @@
 
 namespace lumetra::undo {
 
+struct LostSeries;
+
 // Every default does what a program without windows can do; the application overrides them.
 class UndoHost {
  public:
@@ -28,6 +30,9 @@ class UndoHost {
   virtual void SetAvailability(bool /*undo*/, bool /*redo*/) {}
   virtual void UpdateMenus() {}
   virtual void SetTitle(const std::string& /*title*/) {}
+  // Before the recovery list: every series found, with its path, time and steps, so that a
+  // host without a list can show them another way.
+  virtual void ReportLostSeries(const std::vector<LostSeries>& /*series*/) {}
   // The list titled "Select project to recover": the index chosen, or nothing.
   virtual std::optional<std::size_t> ChooseRecovery(const std::vector<std::string>& /*labels*/) {
     return std::nullopt;

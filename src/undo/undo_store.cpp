@@ -163,10 +163,23 @@ int UndoStore::LevelsSet(int levels) {
 }
 
 std::optional<platform::NamedLock> UndoStore::TakeStartMutex(int* error) {
+  if (start_lock_timed_out_) {
+    if (error != nullptr) *error = ETIMEDOUT;
+    return std::nullopt;
+  }
   std::string text;
   errno = 0;
-  auto lock = platform::NamedLock::Acquire(settings_.temp_directory, kStartMutexName, true, &text);
-  if (!lock && error != nullptr) *error = errno != 0 ? errno : EIO;
+  auto told = [](const std::string& path) {
+    platform::Notice(Format("Waiting for another %s instance, which holds the start-up lock %s...",
+                            platform::kProductName, path.c_str()));
+  };
+  auto lock = platform::NamedLock::AcquireWithin(settings_.temp_directory, kStartMutexName,
+                                                 settings_.start_lock_wait, told, &text);
+  if (!lock) {
+    int e = errno != 0 ? errno : EIO;
+    if (e == ETIMEDOUT) start_lock_timed_out_ = true;
+    if (error != nullptr) *error = e;
+  }
   return lock;
 }
 
@@ -187,6 +200,7 @@ int UndoStore::ClaimPrefix() {
   auto mutex = TakeStartMutex(&error);
   if (!mutex) return error;
   ReleasePrefixLock();
+  RemoveDeadTemporaries();
   std::string prefix = kFirstPrefix;
   for (;;) {
     if (!AnySnapshotOf(settings_.temp_directory, prefix)) {
@@ -224,6 +238,7 @@ int UndoStore::RecoverScan(bool recover) {
     DebugLog(Format("UndoRecoverScan: start mutex failed (%d)", error));
     return 0;
   }
+  RemoveDeadTemporaries();
   // A series counts only when no live instance holds its prefix: the lock taken here
   // proves its owner is gone, and is kept for the one that gets recovered.
   std::map<std::string, platform::NamedLock> locks;
@@ -246,6 +261,7 @@ int UndoStore::RecoverScan(bool recover) {
   }
   int result = 0;
   if (!series.empty()) {
+    host_->ReportLostSeries(series);
     std::vector<std::string> labels;
     for (const LostSeries& s : series) labels.push_back(s.label);
     std::optional<std::size_t> chosen = host_->ChooseRecovery(labels);
@@ -299,7 +315,7 @@ bool UndoStore::Recover(LostSeries& s, std::optional<platform::NamedLock> lock) 
   std::string path = s.info.path.value_or("");
   host_->SetProjectPath(path);
   host_->InstallProject(loaded.release());
-  host_->SetTitle(Format("@%s  -  ", "Fluxtar") + (path.empty() ? "Untitled" : BaseName(path)));
+  host_->SetTitle(Format("@%s  -  ", platform::kProductName) + (path.empty() ? "Untitled" : BaseName(path)));
 
   history_.Clear();
   history_.Push({s.info.description, s.latest, nullptr});
@@ -314,6 +330,58 @@ bool UndoStore::Recover(LostSeries& s, std::optional<platform::NamedLock> lock) 
     history_.PushOldest({info->description, step, nullptr});
   }
   return true;
+}
+
+void UndoStore::RemoveDeadTemporaries() {
+  const std::string& dir = settings_.temp_directory;
+  for (const DirectoryEntry& e : ListFiles(dir)) {
+    std::string_view name = e.name;
+    if (name.size() <= 12 || name[12] != '.') continue;
+    if (!ParseSnapshotName(name.substr(0, 12), prefix_.substr(0, 2))) continue;
+    std::string prefix(name.substr(0, kPrefixLength));
+    if (Claimed() && prefix == prefix_) continue;
+    // The writer is alive while it holds its prefix lock.
+    auto lock = TryPrefixLock(prefix);
+    if (!lock) continue;
+    platform::RemoveFile(dir + "/" + e.name);
+    DebugLog("Removed a dead instance's temporary file " + e.name);
+    platform::RemoveFile(lock->Path());
+  }
+}
+
+int UndoStore::WithLostSeries(const std::function<void(std::vector<LostSeries>&)>& act) {
+  if (settings_.temp_directory.empty()) return EINVAL;
+  int error = 0;
+  auto mutex = TakeStartMutex(&error);
+  if (!mutex) return error;
+  RemoveDeadTemporaries();
+  std::map<std::string, platform::NamedLock> locks;
+  auto accept = [&](const std::string& prefix) {
+    if (Claimed() && prefix == prefix_) return false;
+    auto lock = TryPrefixLock(prefix);
+    if (!lock) return false;
+    locks.emplace(prefix, std::move(*lock));
+    return true;
+  };
+  std::vector<LostSeries> series =
+      ScanLostSeries(settings_.temp_directory, prefix_.substr(0, 2), *codec_, accept);
+  act(series);
+  for (auto& [prefix, lock] : locks) platform::RemoveFile(lock.Path());
+  return 0;
+}
+
+project::ProjectPtr UndoStore::ReadSeries(const LostSeries& s) {
+  if (!s.usable) return nullptr;
+  std::vector<uint8_t> bytes;
+  if (!ReadSnapshotFile(SnapshotFileName(settings_.temp_directory, s.prefix, s.latest), bytes))
+    return nullptr;
+  project::ProjectPtr loaded = codec_->Deserialize(bytes);
+  if (!loaded || loaded->status != project::kProjectStatusUsable) return nullptr;
+  return loaded;
+}
+
+void UndoStore::DiscardSeries(const LostSeries& s) {
+  RemoveSnapshotsOf(settings_.temp_directory, s.prefix);
 }
 
 void UndoStore::CleanFiles() {

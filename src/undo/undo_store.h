@@ -2,6 +2,8 @@
 // every step, undo and redo, the depth settings, crash recovery and the clean-up at exit.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,6 +29,9 @@ struct UndoSettings {
   int levels = 10;             // "UndoLevels": steps kept behind the current state
   int levels_in_ram = 2;       // "UndoLevelsInRAM": entries with an in-memory copy (0: none)
   bool recording = true;       // off for the whole of an offline render
+  // How long start-up waits for another instance that holds the start mutex before it
+  // gives up; the user is told at once that it waits.
+  std::chrono::milliseconds start_lock_wait{30000};
 };
 
 class UndoStore {
@@ -59,6 +64,15 @@ class UndoStore {
   // UndoCleanFiles: this instance's snapshots go and its prefix is given up.
   void CleanFiles();
 
+  // For the command-line tools: runs `act` with the lost series (the same list the recovery
+  // dialog shows, numbered from 1 there) under the start mutex, each series' prefix locked
+  // meanwhile. 0, or the start mutex's error number (ETIMEDOUT after the bounded wait).
+  int WithLostSeries(const std::function<void(std::vector<LostSeries>&)>& act);
+  // The latest usable snapshot of a series as a project; null when it does not load whole.
+  project::ProjectPtr ReadSeries(const LostSeries& series);
+  // Removes every file of a lost series (only inside WithLostSeries).
+  void DiscardSeries(const LostSeries& series);
+
   bool CanUndo() const { return history_.HasOlder() && !save_failed_; }
   bool CanRedo() const { return history_.HasNewer(); }
   const std::string& Prefix() const { return prefix_; }
@@ -73,6 +87,8 @@ class UndoStore {
   std::optional<platform::NamedLock> TryPrefixLock(const std::string& prefix);
   void ReleasePrefixLock();
   void UpdateAvailability();
+  // Half-written snapshots ("<snapshot>.sav" plus a suffix) of instances that are gone.
+  void RemoveDeadTemporaries();
   void DeleteStep(int step);
   bool Recover(LostSeries& series, std::optional<platform::NamedLock> lock);
 
@@ -84,6 +100,9 @@ class UndoStore {
   int step_ = 0;
   UndoHistory history_;
   bool save_failed_ = false;
+  // Once the bounded wait for the start mutex ran out, later takes fail at once: one wait
+  // per run, not one per step.
+  bool start_lock_timed_out_ = false;
 };
 
 }  // namespace lumetra::undo

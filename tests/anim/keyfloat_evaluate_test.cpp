@@ -87,6 +87,37 @@ TEST(KeyfloatEvaluate, LoopRepeatsTheSpanBeforeTheLoopKey) {
   EXPECT_TRUE(std::isfinite(c.At(1.5f)));
 }
 
+TEST(KeyfloatEvaluate, LoopCurveBeforeItsFirstKeyGivesTheFirstKeyExactly) {
+  // Odd key times, so that folded times do not land on the loop's end exactly.
+  Curve c;
+  c.Add(0.37f, -78.03087f, 12.5f, 0.3f, 3);
+  c.Add(1.13f, 40.f, -3.f, 9.f, 3);
+  c.Add(2.71f, 5.f, 77.f, -1.f, 3);
+  c.Add(3.3f, 1.f, 1.f, 1.f, 3)->flags = KEYFLOAT_FLAG_LOOP;
+  KeyfloatEdited();
+  const KeyfloatKey* first = c.head;
+  const float period = 3.3f - first->time;
+  int off = 0;
+  auto check = [&](float t) {
+    float x = 0.f, y = 0.f, z = 0.f;
+    KeyfloatEvaluate(c.head, t, &x, &y, &z);
+    if (std::bit_cast<uint32_t>(x) != std::bit_cast<uint32_t>(first->x) ||
+        std::bit_cast<uint32_t>(y) != std::bit_cast<uint32_t>(first->y) ||
+        std::bit_cast<uint32_t>(z) != std::bit_cast<uint32_t>(first->z))
+      ++off;
+  };
+  for (int i = 1; i <= 20000; ++i) check(first->time - static_cast<float>(i) * 0.00731f);
+  // Whole periods before the first key, and a few float steps either side: where the
+  // folded time lands next to the loop's end.
+  for (int k = 1; k <= 2000; ++k) {
+    float t = first->time - static_cast<float>(k) * period;
+    for (int step = 0; step < 4; ++step) t = std::nextafter(t, kInf);
+    for (int step = 0; step < 8; ++step, t = std::nextafter(t, -kInf)) check(t);
+  }
+  EXPECT_EQ(off, 0);
+  EXPECT_EQ(c.At(std::nextafter(first->time, -kInf)), first->x);
+}
+
 TEST(KeyfloatEvaluate, LoopOfNoLengthHoldsTheFirstKey) {
   Curve c{{1.f, 4.f}, {2.f, 8.f}};
   KeyfloatKey* loop = c.Keys()[1];

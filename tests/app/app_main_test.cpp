@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app_fixture.h"
 #include "binary_runner.h"
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 
 using namespace lumetra;
@@ -100,7 +101,7 @@ TEST_F(AppMainTest, OfflineFailuresHaveTheirOwnStatus) {
 TEST_F(AppMainTest, StartUpFailures) {
   hooks_->undo_error = 11;
   EXPECT_EQ(Run({}), kExitUndoStoreFailed);
-  EXPECT_NE(platform::LogText().find("Can't create mutex\nerror 11"), std::string::npos);
+  EXPECT_NE(platform::LogText().find("Can't create mutex\n" + platform::SystemErrorText(11)), std::string::npos);
   hooks_->undo_error = 0;
   store_->initial_ok = false;
   EXPECT_EQ(Run({}), kExitStartupFailed);

@@ -32,4 +32,27 @@ inline Outcome RunBinary(const std::string& args, const std::string& dir) {
   return {status, text.str()};
 }
 
+struct SplitOutcome {
+  int status;
+  std::string out;  // stdout
+  std::string err;  // stderr
+};
+
+// Like RunBinary, with stdout and stderr apart and `env` ("NAME='value' ...") set first.
+inline SplitOutcome RunBinarySplit(const std::string& args, const std::string& dir,
+                                   const std::string& env = {}) {
+  std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
+  std::string command = std::string("cd '") + dir + "' && XDG_CONFIG_HOME='" +
+                        BinaryConfigHome(dir) + "' " + env + " '" + LUMETRA_BINARY + "' " + args +
+                        " >'" + out + "' 2>'" + err + "'";
+  int status = platform::RunProgram("sh", {"-c", command});
+  auto read = [](const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  return {status, read(out), read(err)};
+}
+
 }  // namespace lumetra::app::testing

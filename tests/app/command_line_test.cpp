@@ -90,6 +90,31 @@ TEST(CommandLine, FirstPass) {
   EXPECT_TRUE(unknown.version);
 }
 
+TEST(CommandLine, UnknownSwitchesAreNeitherTakenNorFiles) {
+  struct Case {
+    Args args;
+    Args unknown;
+    std::string project;
+  } cases[] = {
+      {{"/X"}, {"/X"}, ""},
+      {{"-v"}, {"-v"}, ""},
+      {{"-V", "a.ZTP"}, {"-V"}, "a.ZTP"},
+      {{"-help"}, {"-help"}, ""},  // never a project, so never in the recent list
+      {{"-Rx2"}, {"-Rx2"}, ""},
+      {{"/Z", "/R", "/q", "/L:/x.ztl", "-f-", "/I+", "/O"}, {"/Z"}, ""},
+      {{"/home/a.ZTP", "/1"}, {}, "/1"},  // "/" and more than one letter is a path
+      {{"-"}, {}, "-"},
+      {{"--", "-help"}, {}, "-help"},  // a file with that name goes after "--"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    FirstPass pass = ReadFirstPass(c.args);
+    EXPECT_EQ(pass.unknown_switches, c.unknown);
+    EXPECT_EQ(pass.project, c.project);
+    EXPECT_FALSE(pass.usage);
+  }
+}
+
 TEST(CommandLine, SecondPassOverrides) {
   struct Case {
     Args args;
@@ -131,12 +156,19 @@ TEST(CommandLine, SecondPassLibrariesRecoveryAndFiles) {
 TEST(CommandLine, UsageTextNamesTheProgram) {
   std::string usage = UsageText("lumetra");
   EXPECT_EQ(usage.rfind("Usage:   lumetra  [project_file]  [clipboard_file]  "
-                        "[/R, /F, /I, /O, /L, /Q]\n\nCommand line switches:\n\n\t/R\t\toffline "
-                        "rendering\n",
+                        "[/R, /F, /I, /O, /L, /Q]\n",
                         0),
             0u);
-  EXPECT_NE(usage.find("\t/L:<fname>\tload library (i.e. /L:c:\\temp\\effects.ztl)\n"),
+  EXPECT_NE(usage.find("\t/R\t\toffline rendering\n"), std::string::npos);
+  // Linux paths in the examples.
+  EXPECT_NE(usage.find("\t/L:<fname>\tload library (i.e. /L:/opt/lumetra/Effects.ztl)\n"),
             std::string::npos);
+  EXPECT_EQ(usage.find(":\\"), std::string::npos);
+  // Every option the README lists.
+  for (const char* option : {"/R", "/O", "/F", "/I", "/L:", "/Q", "/?", "--info", "--save-as",
+                             "--recover", "--discard-recovery", "--help", "--version", "--\t"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
   std::string tail = "\n\nSwitches /O,/F and /I have according project values by default.";
   EXPECT_EQ(usage.substr(usage.size() - tail.size()), tail);
 }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app_fixture.h"
+#include "platform/error_text.h"
 #include "platform/memory_log.h"
 
 using namespace lumetra;
@@ -118,7 +121,7 @@ TEST_F(FileCommands, SaveAsNamesTheProjectAndMakesABackup) {
   project::SetChangeFlags(project::kChangedTracks);
   EXPECT_EQ(CommandSaveAs(), SaveOutcome::kSaved);
   EXPECT_EQ(State().current_file, path);
-  EXPECT_EQ(State().title, "@Fluxtar  -  p.ZTP");
+  EXPECT_EQ(State().title, "@Lumetra  -  p.ZTP");
   EXPECT_EQ(State().recent_projects.Items().front(), path);
   EXPECT_EQ(host_->LastStatus(), "Project saved successfully");
   EXPECT_EQ(project::ChangeFlags(), 0u);
@@ -133,6 +136,35 @@ TEST_F(FileCommands, SaveAsNamesTheProjectAndMakesABackup) {
   options_->backup = false;
   EXPECT_EQ(CommandSave(), SaveOutcome::kSaved);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "p.BAK"));
+}
+
+TEST_F(FileCommands, ABackupThatCannotBeKeptAsksAndTargetsThatAreNoFileAreRefused) {
+  std::string path = MakeFile("p.ZTP", "old");
+  std::filesystem::create_directory(dir_ / "p.BAK");  // the backup name is taken by a folder
+  State().current_file = path;
+  for (Answer answer : {Answer::No, Answer::Yes}) {
+    questions_.clear();
+    calls_.log.clear();
+    answers_ = {answer};
+    EXPECT_EQ(CommandSave(), answer == Answer::Yes ? SaveOutcome::kSaved : SaveOutcome::kCancelled);
+    ASSERT_EQ(questions_.size(), 1u);
+    EXPECT_EQ(questions_[0].rfind("Could not rename existing\n'" + path + "'\nto\n'", 0), 0u);
+    EXPECT_EQ(calls_.Has("save " + path), answer == Answer::Yes);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "p.BAK"));
+  }
+  // A folder as the target: refused before any question, backup or write.
+  const std::string folder = (dir_ / "folder.ZTP").string();
+  std::filesystem::create_directory(folder);
+  State().current_file = folder;
+  questions_.clear();
+  calls_.log.clear();
+  EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  EXPECT_TRUE(questions_.empty());
+  EXPECT_FALSE(calls_.Has("save " + folder));
+  EXPECT_NE(platform::LogText().find("Could not save project:\n" + folder + "\n\n" +
+                                     platform::SystemErrorText(EISDIR)),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "folder.BAK"));
 }
 
 TEST_F(FileCommands, SavingOverAnEarlyVersionAsksFirst) {
@@ -229,8 +261,8 @@ TEST_F(FileCommands, OpenStepChecksTheFileAndItsVersion) {
   EXPECT_EQ(OpenProject(path, false), 0);
   ASSERT_EQ(questions_.size(), 1u);
   EXPECT_EQ(questions_[0], "Load Project?\n\n" + path +
-                               "\n\nThe project has more recent version (1.0.3) than Fluxtar "
-                               "(1.0.2).\nFluxtar may load this project incorrectly or crush "
+                               "\n\nThe project has more recent version (1.0.3) than Lumetra "
+                               "(1.0.2).\nLumetra may load this project incorrectly or crush "
                                "after loading.\n\nLoad project anyway?");
   EXPECT_TRUE(calls_.log.empty());
   answers_ = {Answer::Yes};
@@ -271,7 +303,7 @@ TEST_F(FileCommands, NewProjectDialogCommitsOrDiscards) {
   EXPECT_TRUE(calls_.Has("commit new"));
   EXPECT_TRUE(calls_.Has("undo New project"));
   EXPECT_TRUE(State().current_file.empty());
-  EXPECT_EQ(State().title, "@Fluxtar");
+  EXPECT_EQ(State().title, "@Lumetra");
   EXPECT_EQ(project::ChangeFlags(), 0u);
 }
 

@@ -38,7 +38,7 @@ class OptionsStoreSettingsTest : public AppTest {
     project::SetNewProjectDefaults(defaults_);
     AppTest::TearDown();
   }
-  MachineFacts Machine() const { return {dir_.string(), "", 4, 1024ull << 20}; }
+  SettingsMachine Machine() const { return {dir_.string(), "", 4, 1024ull << 20}; }
   void WriteIni(const std::string& text) {
     std::filesystem::create_directories(ini_.parent_path());
     std::ofstream(ini_) << text;
@@ -74,7 +74,7 @@ TEST_F(OptionsStoreSettingsTest, LoadPushesValuesAndSaveTakesTheListsBack) {
       "\"Timesnap\"=dword:0000003c\n");
   auto store = MakeSettingsOptionsStore();
   store->Reset(Machine());
-  ASSERT_EQ(store->Load(kSectionsAll), 1);
+  ASSERT_EQ(store->Load(kSettingsMaskStartup), 1);
 
   const AppState& s = State();
   EXPECT_EQ(s.temp_directory, other_temp);
@@ -98,13 +98,13 @@ TEST_F(OptionsStoreSettingsTest, LoadPushesValuesAndSaveTakesTheListsBack) {
   project::ProjectSettings changed = *defaults;
   changed.height = 480;
   project::SetNewProjectDefaults(changed);
-  store->Save(kSectionsOnExit);
+  store->Save(kSettingsMaskExit);
 
   SettingsReset({});
   ResetState();
   auto reread = MakeSettingsOptionsStore();
   reread->Reset(Machine());
-  ASSERT_EQ(reread->Load(kSectionsAll), 1);
+  ASSERT_EQ(reread->Load(kSettingsMaskStartup), 1);
   EXPECT_EQ(State().recent_projects.Items(),
             (std::vector<std::string>{"/p/third.ZTP", "/p/newest.ZTP", "/p/older.ZTP"}));
   EXPECT_EQ(SettingsCurrent().new_project.height, 480);
@@ -116,7 +116,7 @@ TEST_F(OptionsStoreSettingsTest, UnusableTemporaryDirectoryEndsStartUp) {
   WriteIni("[Software\\Telvane\\Fluxtar\\Paths]\n\"TempDir\"=\"/proc/none\"\n");
   auto store = MakeSettingsOptionsStore();
   store->Reset({"/proc/self/none", "", 1, 0});
-  EXPECT_EQ(store->Load(kSectionsAll), kSettingsNoTempDir);
+  EXPECT_EQ(store->Load(kSettingsMaskStartup), kSettingsNoTempDir);
 }
 
 TEST_F(OptionsStoreSettingsTest, StartUpMakesTheInitialProjectAndKeepsTheSettings) {

@@ -9,6 +9,7 @@
 
 #include "app/app_state.h"
 #include "app/exit_status.h"
+#include "app/settings.h"
 #include "model/project.h"
 #include "projectfile/project_file_io.h"
 #include "projectfile/project_file_processes.h"
@@ -37,7 +38,11 @@ TEST(ProjectInfoJson, DescribesTheExample) {
 }
 
 TEST(ProjectInfoJson, ToolArguments) {
+  // The tools read settings: never the user's own here.
+  SettingsSetStorePath("/nonexistent/lumetra-test/settings.ini");
   EXPECT_EQ(RunProjectFileTool({"--info"}), kExitCommandLine);
+  EXPECT_EQ(RunProjectFileTool({"--info", ""}), kExitCommandLine);
+  EXPECT_EQ(RunProjectFileTool({"--save-as", "", Example()}), kExitCommandLine);
   EXPECT_EQ(RunProjectFileTool({"a.ZTP"}), std::nullopt);
   EXPECT_EQ(RunProjectFileTool({"--info", "/nonexistent/a.ZTP"}), kExitOfflineLoadFailed);
   namespace fs = std::filesystem;
@@ -54,6 +59,8 @@ TEST(ProjectInfoJson, ToolArguments) {
   // The loaded project is still current and its clips name the virtual processes.
   while (project::ProjectListHead() != nullptr) project::ProjectFree(project::ProjectListHead());
   project::VirtualProcessesClear();
+  SettingsSetReadOnly(false);
+  SettingsSetStorePath({});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -556,3 +557,129 @@ TEST(SettingsRecords, EncodedFieldByField) {
   ASSERT_TRUE(decoded);
   EXPECT_EQ(decoded->face, std::string(31, 'f'));
 }
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+std::vector<std::string> BadCopies(const fs::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().starts_with("settings.ini.bad-"))
+      out.push_back(e.path().string());
+  return out;
+}
+
+// Captures what goes to stderr while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() { ::testing::internal::CaptureStderr(); }
+  std::string Take() { return ::testing::internal::GetCapturedStderr(); }
+};
+
+TEST_F(SettingsTest, UnusableFilesAreToldOnceAndSetAsideBeforeANewOne) {
+  struct Case {
+    const char* why;
+    std::string text;
+  } cases[] = {
+      {"unparseable", "this is\nnot settings\n"},
+      {"binary", std::string("[S]\n\"A\"=dword:00000001\n\0\0\xff", 26)},
+      {"too large", std::string(lumetra::platform::kIniMaxFileBytes + 1, 'x')},
+  };
+  for (const Case& c : cases) {
+    SettingsSetStorePath(file_);  // forgets what the previous case told
+    WriteAll(file_, c.text);
+    SettingsReset(machine_);
+    StderrCapture err;
+    lumetra::platform::LogStart();
+    ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1) << c.why;
+    EXPECT_EQ(SettingsCurrent(), SettingsDefaults(machine_)) << c.why;
+    ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1) << c.why;  // a second load tells nothing
+    SettingsCurrent().undo_levels = 33;
+    ASSERT_EQ(SettingsSave(kSettingsMaskStartup), 1) << c.why;
+    ASSERT_EQ(SettingsSave(kSettingsMaskStartup), 1) << c.why;  // one copy aside, not two
+    const std::string told = err.Take();
+    const std::string first = "Settings file " + file_.string() + " is unusable";
+    EXPECT_NE(told.find(first), std::string::npos) << c.why << told;
+    EXPECT_EQ(told.find(first, told.find(first) + 1), std::string::npos) << c.why << told;
+    EXPECT_NE(lumetra::platform::LogText().find(first), std::string::npos) << c.why;
+    const std::vector<std::string> aside = BadCopies(file_.parent_path());
+    ASSERT_EQ(aside.size(), 1u) << c.why;
+    EXPECT_EQ(ReadAll(aside[0]), c.text) << c.why;  // the old file, byte for byte
+    IniStore now;
+    ASSERT_TRUE(now.Load(file_)) << c.why;
+    EXPECT_EQ(now.GetDword(K("Options"), "UndoLevels"), 33u) << c.why;
+    fs::remove(aside[0]);
+  }
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
+  // A FIFO would block a plain open; a folder cannot be read as a file.
+  for (const char* kind : {"fifo", "folder"}) {
+    SettingsSetStorePath(file_);
+    fs::create_directories(file_.parent_path());
+    if (std::string(kind) == "fifo")
+      ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+    else
+      fs::create_directory(file_);
+    StderrCapture err;
+    ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1) << kind;
+    EXPECT_EQ(SettingsCurrent(), SettingsDefaults(machine_)) << kind;
+    EXPECT_EQ(SettingsSave(kSettingsMaskStartup), 0) << kind;
+    EXPECT_EQ(SettingsWrite("Options", "UndoLevels", uint32_t{5}), 0) << kind;
+    EXPECT_NE(err.Take().find("cannot be read"), std::string::npos) << kind;
+    EXPECT_EQ(fs::is_fifo(file_), std::string(kind) == "fifo") << kind;
+    EXPECT_EQ(fs::is_directory(file_), std::string(kind) == "folder") << kind;
+    EXPECT_TRUE(BadCopies(file_.parent_path()).empty()) << kind;
+    fs::remove(file_);
+  }
+}
+
+TEST_F(SettingsTest, CommentsUnknownLinesAndLinksSurviveSaves) {
+  fs::create_directories(dir_ / "dotfiles");
+  const fs::path real = dir_ / "dotfiles" / "lumetra.ini";
+  WriteAll(real,
+           "; my settings, kept in git\n[" + K("Options") +
+               "]\n\"UndoLevels\"=dword:00000014\n\"FutureOption\"=float:2.5\n"
+               "[Some\\Other\\Program]\n\"Mine\"=\"keep me\"\n");
+  fs::create_directories(file_.parent_path());
+  fs::create_symlink(real, file_);
+  SettingsReset(machine_);
+  ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1);
+  EXPECT_EQ(SettingsCurrent().undo_levels, 20);
+  SettingsCurrent().undo_levels = 30;
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(SettingsSave(kSettingsMaskStartup), 1);
+  EXPECT_TRUE(fs::is_symlink(file_));
+  const std::string text = ReadAll(real);
+  for (const char* kept : {"; my settings, kept in git\n", "\"FutureOption\"=float:2.5\n",
+                           "\"Mine\"=\"keep me\"", "\"UndoLevels\"=dword:0000001e"})
+    EXPECT_NE(text.find(kept), std::string::npos) << kept << "\n" << text;
+  EXPECT_EQ(text.find("; my settings"), text.rfind("; my settings"));
+}
+
+TEST_F(SettingsTest, ReadOnlyReadsAndNeverWrites) {
+  IniStore store;
+  store.SetDword(K("Options"), "ZTP.BAK", 0);
+  store.SetString(K("CurrentFiles"), "File0", "/p/a.ZTP");
+  ASSERT_TRUE(store.Save(file_));
+  const std::string before = ReadAll(file_);
+  SettingsSetReadOnly(true);
+  SettingsReset(machine_);
+  ASSERT_EQ(SettingsLoad(kSettingsMaskStartup), 1);
+  EXPECT_EQ(SettingsCurrent().ztp_bak, 0);
+  SettingsCurrent().recent_projects.clear();
+  EXPECT_EQ(SettingsSave(kSettingsMaskStartup), 0);
+  EXPECT_EQ(SettingsWrite("Options", "ZTP.BAK", uint32_t{1}), 0);
+  SettingsSetReadOnly(false);
+  EXPECT_EQ(ReadAll(file_), before);
+}
+
+}  // namespace

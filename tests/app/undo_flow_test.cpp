@@ -2,9 +2,11 @@
 // record, recovery of an instance killed after a load, and a save whose write fails.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +102,7 @@ class UndoFlowTest : public ::testing::Test {
                                                         : platform::Answer::Cancel;
     });
     ui->SetFilePolicy([this](const platform::FileDialogRequest&) { return file_answer_; });
+    ui_ = ui.get();
     previous_ui_ = platform::SetUi(std::move(ui));
     auto hooks = std::make_unique<ProbeHooks>();
     hooks_ = hooks.get();
@@ -154,6 +157,7 @@ class UndoFlowTest : public ::testing::Test {
   std::vector<std::string> dialogs_;
   std::optional<std::string> file_answer_;
   bool accept_recovery_ = false;
+  platform::HeadlessUiHost* ui_ = nullptr;
   std::unique_ptr<platform::UiHost> previous_ui_;
 };
 
@@ -263,21 +267,47 @@ TEST_F(UndoFlowTest, InstanceKilledAfterLoadIsRecoveredUnlessSlashQ) {
   EXPECT_TRUE(Snapshots().empty());
 }
 
+// Lowers the file size limit of the process while it lives; writes past it fail with EFBIG
+// instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = old_;
+    lower.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &lower);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*old_handler_)(int) = nullptr;
+};
+
 TEST_F(UndoFlowTest, FailedSaveLeavesThePreviousFileAtItsPath) {
   ASSERT_TRUE(Store().CreateInitialProject());
   std::string path = WriteProject("work.ZTP", "Before");
   std::string before = ReadText(path);
-  // A directory where the writer puts its temporary file: the write fails, even for root.
-  std::filesystem::create_directories(path + ".tmp/keep");
   State().current_file = path;
   project::SetChangeFlags(project::kChangedTracks);
-
-  EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  {
+    // A file size limit below the project's size: the write fails, even for root.
+    FileSizeLimit limit(16);
+    EXPECT_EQ(CommandSave(), SaveOutcome::kFailed);
+  }
   EXPECT_EQ(ReadText(path), before);
   EXPECT_EQ(project::ChangeFlags(), project::kChangedTracks);
+  // The backup was kept and no temporary file was left behind.
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    if (e.path().filename().string().starts_with("work.")) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"work.ZTP", "work.BAK"}));
 
   // Once the writer can write, the same save makes the backup and the new file.
-  std::filesystem::remove_all(path + ".tmp");
   EXPECT_EQ(CommandSave(), SaveOutcome::kSaved);
   EXPECT_EQ(ReadText(dir_ / "work.BAK"), before);
   std::vector<uint8_t> now = CurrentBytes();
@@ -286,3 +316,73 @@ TEST_F(UndoFlowTest, FailedSaveLeavesThePreviousFileAtItsPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// Starts an instance in a child process that loads `film`, writes the project it holds to
+// `expected` once the load is done, and is killed there: its snapshot series is left behind.
+void CrashAfterLoad(ProbeHooks* hooks, const std::vector<std::string>& args,
+                    const std::filesystem::path& expected) {
+  int up[2];
+  ASSERT_EQ(pipe(up), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    alarm(60);  // a failing parent never leaves the child behind
+    close(up[0]);
+    hooks->on_redraw = [&] {
+      std::vector<uint8_t> bytes = project::ProjectSaveBytes(project::CurrentProject());
+      std::ofstream(expected, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+      if (write(up[1], "R", 1) != 1) _exit(3);
+      for (;;) pause();
+    };
+    AppMain(args, (expected.parent_path() / "bin" / "lumetra").string());
+    _exit(2);
+  }
+  close(up[1]);
+  char ready = 0;
+  ASSERT_EQ(read(up[0], &ready, 1), 1);
+  close(up[0]);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+}
+
+}  // namespace
+
+TEST_F(UndoFlowTest, TheChosenOfTwoLostProjectsIsRecovered) {
+  const std::string films[2] = {WriteProject("first.ZTP", "First"),
+                                WriteProject("second.ZTP", "Second")};
+  const std::filesystem::path expected[2] = {dir_ / "first.bin", dir_ / "second.bin"};
+  // "/Q": the second instance does not offer the first one's series, it starts its own.
+  ASSERT_NO_FATAL_FAILURE(CrashAfterLoad(hooks_, {films[0]}, expected[0]));
+  ASSERT_NO_FATAL_FAILURE(CrashAfterLoad(hooks_, {"/Q", films[1]}, expected[1]));
+  ASSERT_EQ(Snapshots().size(), 4u);
+
+  // Both are listed; the user picks the second entry.
+  std::vector<std::string> listed;
+  ui_->SetListPolicy([&](std::string_view dialog, std::string_view title,
+                         const std::vector<std::string>& items) -> std::optional<std::size_t> {
+    dialogs_.emplace_back(dialog);
+    EXPECT_EQ(title, "Select project to recover");
+    listed = items;
+    return 1;
+  });
+  std::vector<uint8_t> recovered;
+  hooks_->on_ready = [&] { recovered = CurrentBytes(); };
+  EXPECT_EQ(Start({}), kExitOk);
+  EXPECT_EQ(dialogs_, std::vector<std::string>{"RECOVERDLG"});
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_NE(listed[0], listed[1]);
+  const int picked = listed[1] == films[0] ? 0 : 1;
+  EXPECT_EQ(listed[1], films[picked]);
+  EXPECT_EQ(State().current_file, films[picked]);
+  const std::string want = ReadText(expected[picked]);
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(std::string(recovered.begin(), recovered.end()), want);
+  // The other series is still there to be recovered later; the chosen one ended with the run.
+  EXPECT_EQ(Snapshots().size(), 2u);
+}

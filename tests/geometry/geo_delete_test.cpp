@@ -90,6 +90,49 @@ TEST(GeoDelete, VectorGoesWithItsParentAndClipReferencesAreCleared) {
   EXPECT_TRUE(clips.refs.empty());
 }
 
+TEST(GeoDelete, RelinkedVectorBelongsToItsNewParentOnly) {
+  // Either parent deleted first; a freed old parent must not be reached either way.
+  for (bool old_first : {true, false}) {
+    GeometryList list;
+    Geometry* a = Add(list, kGeoGroup, "A", 0.1f, 0.2f);
+    Geometry* b = Add(list, kGeoGroup, "B", 0.4f, 0.1f);
+    Geometry* vec = Add(list, kGeoVector, "Vec", 0.3f, 0.3f);
+    ASSERT_EQ(GeoLink(a, vec, 0.f), GeoLinkResult::kLinked);
+    const auto place = World(vec);
+    ASSERT_EQ(GeoLink(b, vec, 0.f), GeoLinkResult::kLinked);
+    EXPECT_EQ(vec->parent, b);
+    EXPECT_TRUE(a->children.empty());
+    ASSERT_EQ(b->children.size(), 1u);
+    const auto moved = World(vec);
+    EXPECT_NEAR(moved.first, place.first, 1e-6);
+    EXPECT_NEAR(moved.second, place.second, 1e-6);
+
+    if (old_first) {
+      GeoDeleteEx(a, false, 0.f);
+      EXPECT_TRUE(list.Holds(vec)) << "the old parent took the Vector with it";
+      GeoDeleteEx(b, false, 0.f);
+    } else {
+      GeoDeleteEx(b, false, 0.f);
+      EXPECT_FALSE(list.Holds(vec));
+      GeoDeleteEx(a, false, 0.f);
+    }
+    EXPECT_EQ(list.Size(), 0u);
+  }
+}
+
+TEST(GeoDelete, LinkingTwiceToTheSameParentIndexesTheChildOnce) {
+  for (int kind : {kGeoVector, kGeoVertex}) {
+    GeometryList list;
+    Geometry* p = Add(list, kGeoGroup, "P");
+    Geometry* child = Add(list, kind, "Child", 0.2f, 0.2f);
+    ASSERT_EQ(GeoLink(p, child, 0.f), GeoLinkResult::kLinked);
+    ASSERT_EQ(GeoLink(p, child, 0.f), GeoLinkResult::kLinked);
+    EXPECT_EQ(p->children.size(), 1u) << kind;
+    GeoDeleteEx(p, kind == kGeoVector, 0.f);
+    EXPECT_EQ(list.Size(), kind == kGeoVector ? 0u : 1u) << kind;
+  }
+}
+
 TEST(GeoDelete, GroupMembershipAndCycles) {
   GeometryList list;
   Geometry* outer = Add(list, kGeoGroup, "Outer");

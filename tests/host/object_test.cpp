@@ -52,10 +52,24 @@ TEST_F(ObjectTest, TemplateIsCreatedAndFilledThroughTheContext) {
   EXPECT_EQ(tmpl->fields[1].count, 1u);  // a count of 0 is stored as 1
   EXPECT_EQ(tmpl->fields[0].type, FIELD_TYPE_DWORD);
   EXPECT_EQ(tmpl->fields[1].offset, offsetof(Proto, x));
-  EXPECT_EQ(ObjectOperation(&ctx_, t, "Delete", nullptr), 1);
+  TemplateDelete(tmpl);
   EXPECT_EQ(ObjectKindOf(t), 0);  // gone, and recognised as such without reading it
   EXPECT_EQ(ObjectAddField(&ctx_, t, "b", "byte", &proto.b, 1), 0);
   EXPECT_EQ(Error(), "No template specified");
+}
+
+TEST_F(ObjectTest, DeleteLeavesTemplatesAlive) {
+  // Records point at templates: "delete" frees data descriptors only.
+  Proto proto{};
+  void* t = ObjectCreate(&ctx_, "template", "kept", nullptr, &proto);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(ObjectAddField(&ctx_, t, "x", "float", &proto.x, 1), 1);
+  for (const char* name : {"delete", "Delete", "DELETE"})
+    EXPECT_EQ(ObjectOperation(&ctx_, t, name, nullptr), 0) << name;
+  EXPECT_EQ(ObjectKindOf(t), OBJECT_KIND_TEMPLATE);
+  EXPECT_EQ(ObjectAddField(&ctx_, t, "flags", "long", &proto.flags, 1), 1);
+  EXPECT_EQ(static_cast<Template*>(t)->fields.size(), 2u);
+  TemplateDelete(static_cast<Template*>(t));
 }
 
 TEST_F(ObjectTest, AddFieldRefusesBadInputWithItsText) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -191,7 +192,14 @@ TEST(IniStore, MissingTruncatedOrOversizedFiles) {
     const fs::path p = dir.path() / "cut.ini";
     WriteFile(p, text.substr(0, cut));
     IniStore t;
-    ASSERT_TRUE(t.Load(p));
+    // Before the first header is complete nothing in the file can be read: it is unusable
+    // (and would be set aside, never lost); from then on it loads.
+    const IniLoadStatus status = t.LoadFile(p).status;
+    if (cut > 0 && cut < text.find('\n')) {
+      EXPECT_EQ(status, IniLoadStatus::kUnusable) << cut;
+      continue;
+    }
+    ASSERT_EQ(status, IniLoadStatus::kLoaded) << cut;
     // A value is there once its line is complete, and never with a wrong number.
     const std::size_t a_end = text.find('\n', text.find("\"A\""));
     const std::size_t c_end = text.find('\n', text.find("\"C\""));
@@ -257,3 +265,95 @@ TEST(IniStore, DefaultPathFollowsXdgConfigHome) {
   else
     ::unsetenv("XDG_CONFIG_HOME");
 }
+
+namespace {
+
+TEST(IniStore, LinesNotUnderstoodAndCommentsSurviveASave) {
+  const std::string text =
+      "; written by hand\n"
+      "[A]\n"
+      "\"Known\"=dword:00000001\n"
+      "Unknown line = 5\n"
+      "\"Future\"=float:1.5\n"
+      "# about B\n"
+      "[B]\n"
+      "\"X\"=\"y\"\n"
+      "[Broken\n"
+      "\"Lost\"=dword:00000002\n"
+      "; trailing note\n";
+  IniStore s;
+  EXPECT_EQ(s.Parse(text), 4u);
+  s.SetDword("A", "Known", 7);
+  s.SetDword("C", "New", 3);
+  const std::string out = s.Serialize();
+  for (const char* kept : {"; written by hand\n[A]\n", "Unknown line = 5\n",
+                           "\"Future\"=float:1.5\n", "# about B\n[B]\n", "[Broken\n",
+                           "\"Lost\"=dword:00000002\n", "; trailing note\n"})
+    EXPECT_NE(out.find(kept), std::string::npos) << kept << "\n" << out;
+  EXPECT_NE(out.find("\"Known\"=dword:00000007"), std::string::npos);
+  EXPECT_NE(out.find("[C]\n\"New\"=dword:00000003"), std::string::npos);
+  // Write-read-write: the kept lines are stable and not doubled.
+  IniStore again;
+  again.Parse(out);
+  EXPECT_EQ(again.Serialize(), out);
+}
+
+TEST(IniStore, LoadTellsMissingUnreadableAndUnusableFiles) {
+  TempDir dir;
+  const fs::path good = dir.path() / "good.ini";
+  WriteFile(good, "[S]\n\"A\"=dword:00000001\n");
+  const fs::path comments = dir.path() / "comments.ini";
+  WriteFile(comments, "; nothing yet\n");
+  const fs::path binary = dir.path() / "binary.ini";
+  WriteFile(binary, std::string("[S]\n\"A\"=dword:00000001\n\0\x01", 25));
+  const fs::path garbage = dir.path() / "garbage.ini";
+  WriteFile(garbage, "this is not\na settings file\n");
+  const fs::path big = dir.path() / "big.ini";
+  WriteFile(big, std::string(kIniMaxFileBytes + 1, ';'));
+  const fs::path folder = dir.path() / "folder.ini";
+  fs::create_directory(folder);
+  const fs::path pipe = dir.path() / "pipe.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  struct Case {
+    fs::path path;
+    IniLoadStatus status;
+  } cases[] = {
+      {good, IniLoadStatus::kLoaded},       {comments, IniLoadStatus::kLoaded},
+      {dir.path() / "missing.ini", IniLoadStatus::kMissing},
+      {binary, IniLoadStatus::kUnusable},   {garbage, IniLoadStatus::kUnusable},
+      {big, IniLoadStatus::kUnusable},      {folder, IniLoadStatus::kUnreadable},
+      {pipe, IniLoadStatus::kUnreadable},   {"/dev/zero", IniLoadStatus::kUnreadable},
+  };
+  for (const Case& c : cases) {
+    IniStore s;
+    s.SetDword("Old", "V", 1);
+    const IniLoadResult r = s.LoadFile(c.path);
+    EXPECT_EQ(r.status, c.status) << c.path;
+    EXPECT_EQ(r.reason.empty(), c.status == IniLoadStatus::kLoaded ||
+                                    c.status == IniLoadStatus::kMissing)
+        << c.path;
+    EXPECT_EQ(s.GetDword("S", "A").has_value(), c.path == good) << c.path;
+    EXPECT_FALSE(s.Find("Old", "V")) << c.path;
+  }
+}
+
+TEST(IniStore, SaveWritesThroughALinkAndKeepsTheMode) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "dotfiles");
+  const fs::path real = dir.path() / "dotfiles" / "settings.ini";
+  WriteFile(real, "[S]\n\"A\"=dword:00000001\n");
+  ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+  const fs::path link = dir.path() / "settings.ini";
+  fs::create_symlink(real, link);
+  IniStore s;
+  ASSERT_TRUE(s.Load(link));
+  s.SetDword("S", "B", 2);
+  ASSERT_TRUE(s.Save(link));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_NE(ReadFile(real).find("\"B\"=dword:00000002"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+}  // namespace

@@ -92,6 +92,20 @@ TEST(SystemPaths, TempDirectoryNameFollowsTheEnvironment) {
   for (const Case& c : cases) EXPECT_EQ(UserTempDirectoryName(c.env), c.name);
 }
 
+TEST(SystemPaths, TempCandidatesFallBackToTmpdirThenTmp) {
+  struct Case {
+    TempEnvironment env;
+    std::vector<std::string> candidates;
+  } cases[] = {
+      {{"/run/user/1000", "/var/tmp", 1000},
+       {"/run/user/1000/lumetra", "/var/tmp/lumetra-1000", "/tmp/lumetra-1000"}},
+      {{"/run/user/5", "", 5}, {"/run/user/5/lumetra", "/tmp/lumetra-5"}},
+      {{"", "/tmp/", 5}, {"/tmp/lumetra-5"}},
+      {{"relative", "also-relative", 7}, {"/tmp/lumetra-7"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UserTempCandidates(c.env), c.candidates);
+}
+
 TEST_F(ScratchDir, TempDirectoryIsPrivateAndRefusesSymlinks) {
   TempEnvironment env{"", dir_.string(), static_cast<unsigned>(getuid())};
   auto made = UserTempDirectory(env);
@@ -109,11 +123,32 @@ TEST_F(ScratchDir, TempDirectoryIsPrivateAndRefusesSymlinks) {
   fs::remove_all(*made);
   fs::create_directory(dir_ / "elsewhere");
   fs::create_directory_symlink(dir_ / "elsewhere", *made);
-  EXPECT_FALSE(UserTempDirectory(env));
-  // Nor is a directory owned by another user id.
-  TempEnvironment other{"", (dir_ / "o").string(), static_cast<unsigned>(getuid()) + 1};
-  fs::create_directory(dir_ / "o");
-  EXPECT_FALSE(UserTempDirectory(other));
+  const unsigned uid = static_cast<unsigned>(getuid());
+  EXPECT_EQ(CheckUserTempDirectory(*made, uid), "it is a symbolic link");
+  // Nor is a directory owned by another user id, nor a file in its place.
+  EXPECT_EQ(CheckUserTempDirectory((dir_ / "elsewhere").string(), uid + 1).rfind(
+                "it belongs to another user", 0),
+            0u);
+  std::ofstream(dir_ / "plain") << "x";
+  EXPECT_EQ(CheckUserTempDirectory((dir_ / "plain").string(), uid), "it is not a directory");
+  EXPECT_EQ(CheckUserTempDirectory((dir_ / "plain" / "under").string(), uid), "Not a directory");
+}
+
+TEST_F(ScratchDir, RefusedRuntimeDirectoryFallsBackToTmpdirAndSaysWhy) {
+  const unsigned uid = static_cast<unsigned>(getuid());
+  // $XDG_RUNTIME_DIR/lumetra is a symlink: refused, and $TMPDIR/lumetra-<uid> is used.
+  fs::create_directory(dir_ / "run");
+  fs::create_directory(dir_ / "elsewhere");
+  fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "run" / "lumetra");
+  fs::create_directory(dir_ / "tmp");
+  TempEnvironment env{(dir_ / "run").string(), (dir_ / "tmp").string(), uid};
+  std::vector<std::string> refusals;
+  auto chosen = UserTempDirectory(env, &refusals);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(*chosen, (dir_ / "tmp" / ("lumetra-" + std::to_string(uid))).string());
+  EXPECT_EQ(refusals, std::vector<std::string>{"Temporary directory '" +
+                                               (dir_ / "run" / "lumetra").string() +
+                                               "' refused: it is a symbolic link"});
 }
 
 TEST_F(ScratchDir, FileOperationsReportErrno) {
@@ -192,4 +227,27 @@ TEST_F(ScratchDir, LauncherRunsWithoutAShell) {
   error.clear();
   EXPECT_FALSE(OpenWithViewer(odd, &error, "false"));
   EXPECT_NE(error.find("false exited with status 1"), std::string::npos);
+}
+
+TEST_F(ScratchDir, BoundedLockWaitSaysItWaitsAndGivesUp) {
+  std::string d = dir_.string();
+  auto held = NamedLock::Acquire(d, "start", false);
+  ASSERT_TRUE(held);
+  std::vector<std::string> told;
+  std::string error;
+  auto second = NamedLock::AcquireWithin(
+      d, "start", std::chrono::milliseconds(120),
+      [&](const std::string& path) { told.push_back(path); }, &error);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(errno, ETIMEDOUT);
+  EXPECT_EQ(error, SystemErrorText(ETIMEDOUT));
+  EXPECT_EQ(told, std::vector<std::string>{d + "/start.lock"});
+
+  // Free: taken at once, and nobody is told about a wait.
+  held.reset();
+  told.clear();
+  auto third = NamedLock::AcquireWithin(d, "start", std::chrono::milliseconds(0),
+                                        [&](const std::string& path) { told.push_back(path); });
+  EXPECT_TRUE(third);
+  EXPECT_TRUE(told.empty());
 }

@@ -23,7 +23,7 @@ TEST(HeadlessUiHost, InjectedAnswersAndLog) {
   EXPECT_EQ(host.AskYesNo("Quit?"), Answer::Yes);
   host.SetStatus("Ready");
   EXPECT_EQ(host.LastStatus(), "Ready");
-  EXPECT_EQ(LogText().rfind("Fluxtar is starting up...\n", 0), 0u);
+  EXPECT_EQ(LogText().rfind("Lumetra is starting up...\n", 0), 0u);
   EXPECT_NE(LogText().find("Quit?\n"), std::string::npos);
   EXPECT_NE(LogText().find("Ready\n"), std::string::npos);
 }

@@ -1,7 +1,9 @@
 // Projects through project files: save, load and save again; processes, virtual processes,
 // inputs, track numbers, geometry links; sweeps over damaged files; files on disk.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -321,10 +323,25 @@ TEST_F(ProjectFileModel, FilesSaveThroughATemporaryAndLoadWhole) {
   EXPECT_EQ(q->status, kLoadOk);
   // A save that cannot write leaves the old file as it was.
   auto before = fs::file_size(path);
-  fs::create_directories(path + ".tmp");  // the temporary cannot be created
-  EXPECT_EQ(ProjectSaveFile(q, path, {}, &error), kSaveWriteError);
+  {
+    // A file size limit below the project's size fails the write, even for root; writes past
+    // it fail with EFBIG instead of raising SIGXFSZ.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = old;
+    lower.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lower), 0);
+    const int status = ProjectSaveFile(q, path, {}, &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(status, kSaveWriteError);
+  }
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(fs::file_size(path), before);
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++entries;
+  EXPECT_EQ(entries, 1u);  // no temporary file left behind
   EXPECT_EQ(ProjectLoadFile((dir / "missing.ZTP").string(), kLoadMaskLoad, &error), nullptr);
   fs::remove_all(dir);
 }

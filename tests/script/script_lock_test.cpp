@@ -66,6 +66,14 @@ TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {
   clip_.track = &track;
   geometry::Geometry& stale = *project.geometry.Append(std::make_unique<geometry::Geometry>());
   geometry::Geometry& touched = *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  geometry::Geometry& child = *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  geometry::Geometry& grandchild = *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  geometry::Geometry& bystander = *project.geometry.Append(std::make_unique<geometry::Geometry>());
+  // Linked below the touched one: they move with it.
+  child.parent = &touched;
+  touched.children.push_back(&child);
+  grandchild.parent = &child;
+  child.children.push_back(&grandchild);
   stale.flags = geometry::kGeoScriptChanged;  // left over from an earlier run
   static geometry::Geometry* target;
   static int refreshes;
@@ -87,7 +95,19 @@ TEST_F(ScriptTest, GeometryMarksAreClearedAndChangedOnesFlagged) {
   EXPECT_EQ(stale.flags, 0u);
   EXPECT_NE(touched.flags & geometry::kGeoChanged, 0u);
   EXPECT_EQ(touched.cache_time, geometry::kGeoCacheInvalid);
+  EXPECT_NE(child.flags & geometry::kGeoChanged, 0u);
+  EXPECT_NE(grandchild.flags & geometry::kGeoChanged, 0u);
+  EXPECT_EQ(grandchild.cache_time, geometry::kGeoCacheInvalid);
+  EXPECT_EQ(bystander.flags & geometry::kGeoChanged, 0u);
+  EXPECT_EQ(child.flags & geometry::kGeoScriptChanged, 0u);  // only the touched one is marked
   EXPECT_EQ(refreshes, 1);
+
+  // A child flagged changed before still passes the flag on to its own children.
+  touched.flags = 0;
+  child.flags = geometry::kGeoChanged;
+  grandchild.flags = 0;
+  EXPECT_EQ(Run("Touch();"), 1);
+  EXPECT_NE(grandchild.flags & geometry::kGeoChanged, 0u);
 
   ScriptFunctions().Remove("Touch");
   clip_.track = nullptr;

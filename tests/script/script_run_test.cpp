@@ -90,6 +90,16 @@ const Case kCases[] = {
     {"c = CurrentClip; c = 1;", 0, "illegal type convertion (to clip ptr).", ""},
     {"x = CurrentClip.d;", 0, "unknown value type 38.", ""},
     {"x = 1; x = CurrentClip.d;", 0, "unknown value type 38.", ""},
+    // 64-bit pointers are never cut to an int; only the (int *) store takes a geometry result.
+    {"x = 1; x = CurrentClip.d.curve;", 0, "unknown value type 45.", ""},
+    {"x = 1; x = CurrentClip.d.gf;", 0, "unknown value type 36.", ""},
+    {"*(int *)$I = CurrentClip.d.curve;", 0, "unknown value type 45.", ""},
+    {"x = 1; x = GeoOne();", 0, "unknown value type 36.", "GeoOne;"},
+    {"if (GeoOne()) *(int *)$I = 5;", 0, "unknown value type 36.", "GeoOne;"},
+    {"if (GeoOne() == 1) *(int *)$I = 5;", 0, "unknown value type 36.", "GeoOne;"},
+    {"x = GeoOne(); *(int *)$I = x;", 1, "", "GeoOne;", 1},
+    {"if (CurrentClip) *(int *)$I = 4;", 1, "", "", 4},
+    {"if (HighClip()) *(int *)$I = 6;", 1, "", "", 6},
     // Calls.
     {"Unknown(1);", 0, "unknown function 'Unknown' call", ""},
     {"Stub(1,;", 0, "too few elements in stack after expression analize completed.", ""},
@@ -117,6 +127,11 @@ const Case kCases[] = {
 };
 
 TEST_F(ScriptTest, TableOfScripts) {
+  // A clip pointer whose low 32 bits are all zero (never dereferenced).
+  ScriptFunctions().Add("HighClip", [](ScriptCall& call) {
+    call.Return(Value::Pointer(kTypeClip, uint64_t{1} << 32));
+    return true;
+  });
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.script);
     mem_ = {};
@@ -143,6 +158,7 @@ TEST_F(ScriptTest, TableOfScripts) {
     EXPECT_EQ(mem_.i2, 0);
     EXPECT_EQ(mem_.guard, 0);
   }
+  ScriptFunctions().Remove("HighClip");
 }
 
 TEST_F(ScriptTest, ClipDataFieldsStoreWithTheirOwnWidths) {
@@ -207,6 +223,41 @@ TEST_F(ScriptTest, NestingIsBounded) {
   EXPECT_EQ(Run(ok), 1);
   std::string blocks = std::string(kMaxNesting + 5, '{') + std::string(kMaxNesting + 5, '}');
   EXPECT_EQ(Run(blocks), 0);
+}
+
+TEST_F(ScriptTest, NestedRunsShareOneNestingBudget) {
+  ScriptFunctions().Add("Nested", [](ScriptCall& call) {
+    std::string text = call.String(0, "%sbad");
+    call.Return(Value::Int(ScriptRun(call.RunClip(), text.c_str())));
+    return true;
+  });
+  auto parens = [](int n, const std::string& inner) {
+    return std::string(n, '(') + inner + std::string(n, ')');
+  };
+  const std::string inner = "x = " + parens(120, "1") + ";";
+  // Each part alone is well inside the budget ...
+  EXPECT_EQ(Run(inner), 1);
+  EXPECT_EQ(Run("*(int *)$I = " + parens(120, "1") + ";"), 1);
+  EXPECT_EQ(mem_.i, 1);
+  // ... but a run nested inside a deep expression has only what is left of it.
+  ui_->statuses.clear();
+  EXPECT_EQ(Run("*(int *)$I = " + parens(120, "Nested(\"" + inner + "\")") + ";"), 1);
+  EXPECT_EQ(mem_.i, 0);  // the nested run failed
+  EXPECT_EQ(ui_->statuses.front(),
+            std::string(kPrefix) + "statements or expressions nested too deeply.");
+  EXPECT_EQ(Run("*(int *)$I = " + parens(40, "Nested(\"" + inner + "\")") + ";"), 1);
+  EXPECT_EQ(mem_.i, 1);
+  // Runs nested to the depth limit, each deep in an expression, end without exhausting
+  // the thread's stack.
+  ScriptFunctions().Add("Deep", [](ScriptCall& call) {
+    const std::string text =
+        "x = " + std::string(150, '(') + "Deep()" + std::string(150, ')') + ";";
+    call.Return(Value::Int(ScriptRun(call.RunClip(), text.c_str())));
+    return true;
+  });
+  EXPECT_EQ(Run("Deep();"), 1);
+  EXPECT_EQ(ScriptRunDepth(), 0);
+  for (const char* name : {"Nested", "Deep"}) ScriptFunctions().Remove(name);
 }
 
 TEST_F(ScriptTest, NullTextFails) {

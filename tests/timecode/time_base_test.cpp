@@ -91,12 +91,50 @@ TEST(TimeBase, SnapAndTimeCodeChecks) {
 }
 
 TEST(TimeBase, RenderSegmentFrames) {
-  FrameRange r = TimeSegmentFrames(0.0f, 4.0f, 25);
-  EXPECT_EQ(r.first, 0);
-  EXPECT_EQ(r.last, 99);
-  r = TimeSegmentFrames(FrameToTime(7, 30), FrameToTime(8, 30), 30);
-  EXPECT_EQ(r.first, 7);
-  EXPECT_EQ(r.last, 7);
-  r = TimeSegmentFrames(2.0f, 2.0f, 25);
+  struct Case {
+    float start;
+    float end;
+    int32_t base;
+    int32_t first;
+    int32_t last;
+  };
+  const Case cases[] = {
+      {0.0f, 4.0f, 25, 0, 99},
+      {FrameToTime(7, 30), FrameToTime(8, 30), 30, 7, 7},
+      // Rendering the current time: start == end still gives that one frame.
+      {1.0f, 1.0f, 25, 25, 25},
+      {2.0f, 2.0f, 25, 50, 50},
+      // Shorter than a frame, both ends in the same frame after the epsilon.
+      {3.9999f, 4.0f, 25, 100, 100},
+      {0.0f, 0.01f, 25, 0, 0},
+      {0.0f, 0.04f, 25, 0, 0},  // the end frame 1 is above 0: lowered to 0
+      {0.0f, 0.08f, 25, 0, 1},
+      {7199.0f, 7200.0f, 1000, 7199000, 7199999},
+  };
+  for (const Case& c : cases) {
+    const FrameRange r = TimeSegmentFrames(c.start, c.end, c.base);
+    EXPECT_EQ(r.first, c.first) << "[" << c.start << ", " << c.end << "[ @" << c.base;
+    EXPECT_EQ(r.last, c.last) << "[" << c.start << ", " << c.end << "[ @" << c.base;
+  }
+}
+
+TEST(TimeBase, ReversedSegmentIsEmpty) {
+  const FrameRange r = TimeSegmentFrames(2.0f, 1.0f, 25);
   EXPECT_LT(r.last, r.first);
+}
+
+TEST(TimeBase, NegativeFramesRoundTripLikePositiveOnes) {
+  for (int32_t base : {1, 24, 25, 30, 60, 1000}) {
+    const int32_t last = base == 1000 ? 200000 : 7200 * base;
+    for (int32_t n = 1; n <= last; ++n) {
+      const float t = FrameToTime(-n, base);
+      ASSERT_EQ(TimeToFrame(t, base, kFrameEpsLibrary), -n) << "base " << base;
+      ASSERT_EQ(TimeToFrame(t, base, kFrameEpsDisplay), -n) << "base " << base;
+      ASSERT_EQ(TimeToFrame(t, base, kFrameEpsRender), -n) << "base " << base;
+      ASSERT_EQ(TimeToFrame(t, base, kFrameEpsDisplay), -TimeToFrame(-t, base, kFrameEpsDisplay));
+    }
+  }
+  // Times inside a negative frame truncate toward zero, the mirror of positive ones.
+  EXPECT_EQ(TimeToFrame(-1.5f, 25, kFrameEpsDisplay), -37);
+  EXPECT_EQ(TimeToFrame(-0.01f, 25, kFrameEpsDisplay), 0);
 }

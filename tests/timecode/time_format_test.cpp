@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -35,6 +37,49 @@ TEST(TimeFormat, Table) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(TimeFormat(c.time, c.base, c.mode), c.text) << c.time << " mode " << c.mode;
+}
+
+TEST(TimeFormat, NegativeFramesMirrorPositiveOnes) {
+  EXPECT_EQ(TimeFormat(1.5f, 24, kTimeDisplayFrames), "36");
+  EXPECT_EQ(TimeFormat(-1.5f, 24, kTimeDisplayFrames), "-36");
+  for (int32_t base : {24, 25, 30, 1000}) {
+    for (int32_t n = 1; n < 7200 * base; n += 331) {
+      const float t = FrameToTime(-n, base);
+      const std::string text = TimeFormat(t, base, kTimeDisplayFrames);
+      ASSERT_EQ(text, "-" + std::to_string(n)) << base;
+      auto back = TimeParse(text, base, kTimeDisplayFrames);
+      ASSERT_TRUE(back.has_value());
+      ASSERT_EQ(TimeToFrame(*back, base, kFrameEpsDisplay), -n) << base;
+    }
+  }
+}
+
+TEST(TimeFormat, TimeCodeJustBelowAWholeMinuteKeepsItsMinuteAndHour) {
+  // One to four f32 steps below every whole minute: the minute and hour shown are those of
+  // the last whole second, never the next minute.
+  for (int32_t base : {24, 25, 30, 1000}) {
+    for (int32_t minute = 1; minute <= 120; ++minute) {
+      float t = static_cast<float>(minute * 60);
+      for (int step = 1; step <= 4; ++step) {
+        t = std::nextafter(t, 0.0f);
+        const int64_t whole = minute * 60 - 1;
+        // Frame from the exact value of t, in double (exact for these magnitudes).
+        const double fraction = static_cast<double>(t) - static_cast<double>(whole);
+        const int frames = static_cast<int>(std::floor(fraction * base));
+        char expected[32];
+        std::snprintf(expected, sizeof expected, " %.2d:%.2d:%.2d:%.2d",
+                      static_cast<int>(whole / 3600 % 24), static_cast<int>(whole / 60 % 60),
+                      static_cast<int>(whole % 60), frames);
+        EXPECT_EQ(TimeFormat(t, base, kTimeDisplayTimeCode), expected)
+            << "t=" << t << " base " << base << " step " << step;
+        EXPECT_EQ(TimeFormat(-t, base, kTimeDisplayTimeCode), "-" + std::string(expected + 1))
+            << "t=" << -t << " base " << base;
+      }
+    }
+  }
+  EXPECT_EQ(TimeFormat(59.999996f, 25, kTimeDisplayTimeCode), " 00:00:59:24");
+  EXPECT_EQ(TimeFormat(3599.99976f, 25, kTimeDisplayTimeCode), " 00:59:59:24");
+  EXPECT_EQ(TimeFormat(7199.9995f, 25, kTimeDisplayTimeCode), " 01:59:59:24");
 }
 
 TEST(TimeParse, Table) {

@@ -36,7 +36,7 @@ TEST_F(RecoveryTest, RecoversTheLatestStateWithItsHistoryAndPath) {
   EXPECT_EQ(host_.labels, std::vector<std::string>{"/home/user/film.ZTP"});
   EXPECT_EQ(CurrentBytes(), states[3]);
   EXPECT_EQ(host_.path, "/home/user/film.ZTP");
-  EXPECT_EQ(host_.title, "@Fluxtar  -  film.ZTP");
+  EXPECT_EQ(host_.title, "@Lumetra  -  film.ZTP");
   EXPECT_EQ(store.Prefix(), "Orcr");
   EXPECT_EQ(store.Step(), 4);
   const char* want[] = {"New project", "Edit 1", "Edit 2", "Edit 3"};

@@ -152,15 +152,15 @@ TEST_F(UndoTest, ACorruptSnapshotFailsTheUndoAndChangesNothing) {
 TEST_F(UndoTest, AFileThatCannotBeCreatedLeavesUndoUnavailableUntilTheNextSave) {
   UndoStore& store = MakeStore(10, 2);
   ASSERT_EQ(store.ClaimPrefix(), 0);
-  // A directory where the snapshot's temporary file would go.
-  std::filesystem::create_directory(SnapshotPath(2) + ".tmp");
+  // A directory at the snapshot's name: refused before anything is created, and kept.
+  std::filesystem::create_directory(SnapshotPath(2));
   Edit(1);
   store.Save("Edit 1");
   ASSERT_FALSE(shown_.statuses.empty());
   EXPECT_TRUE(shown_.statuses.back().starts_with("Can't save undo: " + SnapshotPath(2) + " ("));
   EXPECT_FALSE(host_.undo);
-  EXPECT_FALSE(std::filesystem::exists(SnapshotPath(2)));
-  std::filesystem::remove(SnapshotPath(2) + ".tmp");
+  EXPECT_TRUE(std::filesystem::is_directory(SnapshotPath(2)));
+  std::filesystem::remove(SnapshotPath(2));
   Edit(2);
   store.Save("Edit 2");
   EXPECT_TRUE(host_.undo);

@@ -1,0 +1,32 @@
+// Division by a per-call constant as a multiply and two shifts, exact for the blur's range.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace lumetra::effects {
+
+// floor(n / d) == ((n * multiplier) >> 32) >> shift for every 0 <= n <= 255 * d and every
+// d in [kExactDivideMin, kExactDivideMax] (a weighted mean of bytes): with shift =
+// ceil(log2 d) - 1 and multiplier = ceil(2^(32 + shift) / d), n * multiplier overshoots
+// n * 2^(32 + shift) / d by n * e with e < d, and 255 * d * d < 2^(32 + shift) keeps that
+// below one step. The test checks the largest n of every quotient for every d.
+inline constexpr uint32_t kExactDivideMin = 2;
+inline constexpr uint32_t kExactDivideMax = 256 * 201;  // the tent's widest weight sum
+
+struct ExactDivisor {
+  uint32_t multiplier = 0;
+  uint32_t shift = 0;
+};
+
+constexpr ExactDivisor MakeExactDivisor(uint32_t d) {
+  const uint32_t shift = static_cast<uint32_t>(std::bit_width(d - 1)) - 1;
+  const uint64_t scale = uint64_t{1} << (32 + shift);
+  return {static_cast<uint32_t>((scale + d - 1) / d), shift};
+}
+
+inline uint32_t ExactDivide(uint32_t n, ExactDivisor q) {
+  return static_cast<uint32_t>((static_cast<uint64_t>(n) * q.multiplier) >> 32) >> q.shift;
+}
+
+}  // namespace lumetra::effects
