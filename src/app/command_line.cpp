@@ -191,6 +191,7 @@ std::string UsageText(std::string_view program_name) {
       "         %s  --save-as OUT.ZTP PROJECT.ZTP\n"
       "         %s  --recover [N]\n"
       "         %s  --discard-recovery [N]\n"
+      "         %s  --list-plugins [/L:<fname> ...]\n"
       "         %s  --help | --version\n\n"
       "Command line switches (they may also start with '-'):\n\n"
       "\t/R\t\toffline rendering\n"
@@ -206,12 +207,14 @@ std::string UsageText(std::string_view program_name) {
       "\t--recover [N]\t\tsave lost project N of a crashed instance as a new file\n"
       "\t\t\t\tbeside its project file (N may be left out when there is one)\n"
       "\t--discard-recovery [N]\tremove lost project N, or all of them\n"
+      "\t--list-plugins\t\tload the plug-in libraries (only those of /L:) and print\n"
+      "\t\t\t\ttheir effects and formats as JSON on stdout\n"
       "\t--help\t\t\tshow this text\n"
       "\t--version\t\tprint the version\n"
       "\t--\t\t\tevery later argument is a file name (e.g. -film.ZTP)\n\n"
       "Example:  %s /R /home/me/films/demo.ZTP\n\n"
       "Switches /O,/F and /I have according project values by default.",
-      n, n, n, n, n, n, n);
+      n, n, n, n, n, n, n, n);
 }
 
 }  // namespace lumetra::app

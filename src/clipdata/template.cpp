@@ -27,9 +27,11 @@ struct LiveObjects {
   std::unordered_set<const void*> descriptors;
 };
 
+// Never destroyed: templates stay alive for the whole run (libraries never delete them), and
+// they must stay reachable from here until the process ends.
 LiveObjects& Live() {
-  static LiveObjects live;
-  return live;
+  static auto* live = new LiveObjects;
+  return *live;
 }
 
 uint64_t AlignUp(uint64_t value, uint64_t align) {
