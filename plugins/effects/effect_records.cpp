@@ -8,7 +8,7 @@
 namespace effects {
 namespace {
 
-constexpr InputFormatSpec kImageProcessorFormat = {
+constexpr InputFormatDef kImageProcessorFormat = {
     .name = "Zolt Image Processor",
     .description = "Image Processor program  (*.CF)",
     .ext0 = "CF",
@@ -19,7 +19,7 @@ constexpr InputFormatSpec kImageProcessorFormat = {
     .geometry_browser = nullptr,
 };
 
-constexpr InputFormatSpec kMeshLoader3dsFormat = {
+constexpr InputFormatDef kMeshLoader3dsFormat = {
     .name = "Zolt Autodesk 3DStudio mesh loader",
     .description = "Autodesk 3DStudio mesh  (*.3DS; *.PRJ)",
     .ext0 = "3DS",
@@ -30,13 +30,13 @@ constexpr InputFormatSpec kMeshLoader3dsFormat = {
     .geometry_browser = GeometryBrowserNone,
 };
 
-constexpr FieldSpec kChannelProcessorFields[] = {
+constexpr FieldDef kChannelProcessorFields[] = {
     EFFECT_FIELD(ChannelProcessorData, Operation, "int16"),
     EFFECT_FIELD(ChannelProcessorData, Operand1, "int16"),
     EFFECT_FIELD(ChannelProcessorData, Operand2, "int16"),
     EFFECT_FIELD(ChannelProcessorData, Mode, "int16"),
 };
-constexpr EffectSpec kChannelProcessor = {
+constexpr EffectDef kChannelProcessor = {
     .signature = "Channel Processor 1.0 ZOLT Standard",
     .name = "Compositing/Channel Switcher",
     .comments = "R,G,B,A channels switcher.",
@@ -55,10 +55,10 @@ constexpr EffectSpec kChannelProcessor = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kBlurFields[] = {
+constexpr FieldDef kBlurFields[] = {
     EFFECT_FIELD(BlurData, Factor, "keyfloat"),
 };
-constexpr EffectSpec kBlur = {
+constexpr EffectDef kBlur = {
     .signature = "Blur 1.0 ZOLT Standard",
     .name = "Filtering/Blur",
     .comments = "Gaussian Blur",
@@ -77,7 +77,7 @@ constexpr EffectSpec kBlur = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kBumpFields[] = {
+constexpr FieldDef kBumpFields[] = {
     EFFECT_FIELD(BumpData, Ambient, "keyfloat"),
     EFFECT_FIELD(BumpData, Diffuse, "keyfloat"),
     EFFECT_FIELD(BumpData, Specular, "keyfloat"),
@@ -88,7 +88,7 @@ constexpr FieldSpec kBumpFields[] = {
     EFFECT_FIELD(BumpData, Flags, "int16"),
     EFFECT_FIELD(BumpData, dp, "keyfloat"),
 };
-constexpr EffectSpec kBump = {
+constexpr EffectDef kBump = {
     .signature = "Bump 1.0 ZOLT Standard",
     .name = "Complex Filtering/Bump",
     .comments = "Bump",
@@ -107,7 +107,7 @@ constexpr EffectSpec kBump = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kCloudsFields[] = {
+constexpr FieldDef kCloudsFields[] = {
     EFFECT_FIELD(CloudsData, Geo, "geometry"),
     EFFECT_FIELD(CloudsData, Color1, "keyfloat"),
     EFFECT_FIELD(CloudsData, Color2, "keyfloat"),
@@ -123,7 +123,7 @@ constexpr FieldSpec kCloudsFields[] = {
     EFFECT_FIELD(CloudsData, Periods, "long"),
     EFFECT_FIELD(CloudsData, Show, "long"),
 };
-constexpr EffectSpec kClouds = {
+constexpr EffectDef kClouds = {
     .signature = "Clouds Generator 1.0 ZOLT Standard",
     .name = "Sources/Clouds",
     .comments = "Clouds Generator",
@@ -142,11 +142,11 @@ constexpr EffectSpec kClouds = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMixFields[] = {
+constexpr FieldDef kMixFields[] = {
     EFFECT_FIELD(MixData, Factor, "keyfloat"),
     EFFECT_FIELD(MixData, Clipping, "long"),
 };
-constexpr EffectSpec kMix = {
+constexpr EffectDef kMix = {
     .signature = "Mix 1.0 ZOLT Standard",
     .name = "Compositing/Mix",
     .comments = "Mixes two inputs",
@@ -165,12 +165,12 @@ constexpr EffectSpec kMix = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kPasteFields[] = {
+constexpr FieldDef kPasteFields[] = {
     EFFECT_FIELD(PasteData, Operation, "keyfloat"),
     EFFECT_FIELD(PasteData, AlphaSource, "int16"),
     EFFECT_FIELD(PasteData, BlendingMode, "byte"),
 };
-constexpr EffectSpec kPaste = {
+constexpr EffectDef kPaste = {
     .signature = "Paste 11.02.1997 ZOLT Standard",
     .name = "Compositing/Paster tool",
     .comments = "Lays foreground image on the background by specified method.",
@@ -189,7 +189,7 @@ constexpr EffectSpec kPaste = {
     .format = nullptr,
 };
 
-constexpr EffectSpec kCopy = {
+constexpr EffectDef kCopy = {
     .signature = "Copy 1.0 ZOLT Standard",
     .name = "Compositing/Copy",
     .comments = "Copies input to output whithout changes",
@@ -208,14 +208,14 @@ constexpr EffectSpec kCopy = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kFillShapeFields[] = {
+constexpr FieldDef kFillShapeFields[] = {
     EFFECT_FIELD(FillShapeData, Geo, "geometry"),
     EFFECT_FIELD(FillShapeData, clr, "KEYFLOAT"),
     EFFECT_FIELD(FillShapeData, a, "KEYFLOAT"),
     EFFECT_FIELD(FillShapeData, flags, "LONG"),
     EFFECT_FIELD(FillShapeData, blur, "KEYFLOAT"),
 };
-constexpr EffectSpec kFillShape = {
+constexpr EffectDef kFillShape = {
     .signature = "Fill Shape 1.0 ZOLT Standard",
     .name = "Geometry Shading/Fill Shape",
     .comments = "Fills any closed shape(s)",
@@ -234,7 +234,7 @@ constexpr EffectSpec kFillShape = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kFillShapeDropShadowFields[] = {
+constexpr FieldDef kFillShapeDropShadowFields[] = {
     EFFECT_FIELD(FillShapeDropShadowData, Geo, "geometry"),
     EFFECT_FIELD(FillShapeDropShadowData, clr, "KEYFLOAT"),
     EFFECT_FIELD(FillShapeDropShadowData, a, "KEYFLOAT"),
@@ -247,7 +247,7 @@ constexpr FieldSpec kFillShapeDropShadowFields[] = {
     EFFECT_FIELD(FillShapeDropShadowData, sa, "KEYFLOAT"),
     EFFECT_FIELD(FillShapeDropShadowData, sblur, "KEYFLOAT"),
 };
-constexpr EffectSpec kFillShapeDropShadow = {
+constexpr EffectDef kFillShapeDropShadow = {
     .signature = "Fill Shape/Drop Shadow 1.0 ZOLT Standard",
     .name = "Geometry Shading/Fill Shape with Drop Shadow",
     .comments = "Renders closed shape(s) and drops shadow",
@@ -266,12 +266,12 @@ constexpr EffectSpec kFillShapeDropShadow = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kImageProcessorFields[] = {
+constexpr FieldDef kImageProcessorFields[] = {
     EFFECT_FIELD(ImageProcessorData, Geo, "geometry"),
     EFFECT_FIELD(ImageProcessorData, txtbuf, "STRING"),
     EFFECT_FIELD(ImageProcessorData, flags, "LONG"),
 };
-constexpr EffectSpec kImageProcessor = {
+constexpr EffectDef kImageProcessor = {
     .signature = "Image Processor 1.0 ZOLT Standard",
     .name = "Complex Filtering/Image Processor",
     .comments = "Processes/Generates image by \"c-like\" script",
@@ -290,14 +290,14 @@ constexpr EffectSpec kImageProcessor = {
     .format = AcceptNoFile,
 };
 
-constexpr FieldSpec kLinearColorKeyerFields[] = {
+constexpr FieldDef kLinearColorKeyerFields[] = {
     EFFECT_FIELD(LinearColorKeyerData, clr, "keyfloat"),
     EFFECT_FIELD(LinearColorKeyerData, d1, "KEYFLOAT"),
     EFFECT_FIELD(LinearColorKeyerData, a1, "KEYFLOAT"),
     EFFECT_FIELD(LinearColorKeyerData, d2, "KEYFLOAT"),
     EFFECT_FIELD(LinearColorKeyerData, a2, "KEYFLOAT"),
 };
-constexpr EffectSpec kLinearColorKeyer = {
+constexpr EffectDef kLinearColorKeyer = {
     .signature = "Linear Color Keyer 1.0 ZOLT Standard",
     .name = "Compositing/Color Keyer",
     .comments = "Replaces areas of keyed color in the foreground image with background",
@@ -316,7 +316,7 @@ constexpr EffectSpec kLinearColorKeyer = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMapperFields[] = {
+constexpr FieldDef kMapperFields[] = {
     EFFECT_FIELD(MapperData, Geo, "geometry"),
     EFFECT_FIELD(MapperData, a, "KEYFLOAT"),
     EFFECT_FIELD(MapperData, blur, "KEYFLOAT"),
@@ -324,7 +324,7 @@ constexpr FieldSpec kMapperFields[] = {
     EFFECT_FIELD(MapperData, meth, "SHORT"),
     EFFECT_FIELD(MapperData, op, "SHORT"),
 };
-constexpr EffectSpec kMapper = {
+constexpr EffectDef kMapper = {
     .signature = "Mapper 1.0 ZOLT Standard",
     .name = "Compositing/Mapper",
     .comments = "Fills quadrangular shape with image",
@@ -343,12 +343,12 @@ constexpr EffectSpec kMapper = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMatteFields[] = {
+constexpr FieldDef kMatteFields[] = {
     EFFECT_FIELD(MatteData, Geo, "geometry"),
     EFFECT_FIELD(MatteData, clr, "KEYFLOAT"),
     EFFECT_FIELD(MatteData, a, "KEYFLOAT"),
 };
-constexpr EffectSpec kMatte = {
+constexpr EffectDef kMatte = {
     .signature = "Matte 1.0 ZOLT Standard",
     .name = "Sources/Solid Color",
     .comments = "Fills frame with solid color",
@@ -367,7 +367,7 @@ constexpr EffectSpec kMatte = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kAureoleFields[] = {
+constexpr FieldDef kAureoleFields[] = {
     EFFECT_FIELD(AureoleData, Geo, "geometry"),
     EFFECT_FIELD(AureoleData, color, "KEYFLOAT"),
     EFFECT_FIELD(AureoleData, alpha, "KEYFLOAT"),
@@ -376,7 +376,7 @@ constexpr FieldSpec kAureoleFields[] = {
     EFFECT_FIELD(AureoleData, mode, "BYTE"),
     EFFECT_FIELD(AureoleData, flags, "LONG"),
 };
-constexpr EffectSpec kAureole = {
+constexpr EffectDef kAureole = {
     .signature = "Aureole 1.0 ZOLT Standard",
     .name = "Complex Filtering/Aureole",
     .comments = "Make aureole around areas where alpha!=0",
@@ -395,7 +395,7 @@ constexpr EffectSpec kAureole = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kRecolorFields[] = {
+constexpr FieldDef kRecolorFields[] = {
     EFFECT_FIELD(RecolorData, R, "keyfloat"),
     EFFECT_FIELD(RecolorData, G, "keyfloat"),
     EFFECT_FIELD(RecolorData, B, "keyfloat"),
@@ -409,7 +409,7 @@ constexpr FieldSpec kRecolorFields[] = {
     EFFECT_FIELD(RecolorData, sw, "short"),
     EFFECT_FIELD(RecolorData, Spectre, "keyfloat"),
 };
-constexpr EffectSpec kRecolor = {
+constexpr EffectDef kRecolor = {
     .signature = "Recolor 1.0 ZOLT Standard",
     .name = "Filtering/Recolor",
     .comments = "Color correction tool",
@@ -428,7 +428,7 @@ constexpr EffectSpec kRecolor = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kStarGeneratorFields[] = {
+constexpr FieldDef kStarGeneratorFields[] = {
     EFFECT_FIELD(StarGeneratorData, rays, "int16"),
     EFFECT_FIELD(StarGeneratorData, flags, "int16"),
     EFFECT_FIELD(StarGeneratorData, geo, "geometry"),
@@ -440,7 +440,7 @@ constexpr FieldSpec kStarGeneratorFields[] = {
     EFFECT_FIELD(StarGeneratorData, Position, "keyfloat"),
     EFFECT_FIELD(StarGeneratorData, Size, "keyfloat"),
 };
-constexpr EffectSpec kStarGenerator = {
+constexpr EffectDef kStarGenerator = {
     .signature = "Star Generator 1.0 ZOLT Standard",
     .name = "Geometry Shading/Star Generator",
     .comments = "Generates stars",
@@ -459,7 +459,7 @@ constexpr EffectSpec kStarGenerator = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kWipeFields[] = {
+constexpr FieldDef kWipeFields[] = {
     EFFECT_FIELD(WipeData, ShapeA, "geometry"),
     EFFECT_FIELD(WipeData, ShapeB, "geometry"),
     EFFECT_FIELD(WipeData, ColorA, "keyfloat"),
@@ -471,7 +471,7 @@ constexpr FieldSpec kWipeFields[] = {
     EFFECT_FIELD(WipeData, BackColor, "keyfloat"),
     EFFECT_FIELD(WipeData, BackAlpha, "keyfloat"),
 };
-constexpr EffectSpec kWipe = {
+constexpr EffectDef kWipe = {
     .signature = "Wipe 1.0 ZOLT Standard",
     .name = "Geometry Shading/Wiper",
     .comments = "Generates gradient area using two geometries.",
@@ -490,14 +490,14 @@ constexpr EffectSpec kWipe = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kChainedMixFields[] = {
+constexpr FieldDef kChainedMixFields[] = {
     EFFECT_FIELD(ChainedMixData, start, "long"),
     EFFECT_FIELD(ChainedMixData, inn, "float"),
     EFFECT_FIELD(ChainedMixData, sn, "float"),
     EFFECT_FIELD(ChainedMixData, mn, "float"),
     EFFECT_FIELD(ChainedMixData, flags, "long"),
 };
-constexpr EffectSpec kChainedMix = {
+constexpr EffectDef kChainedMix = {
     .signature = "ChainedMix 1.0 ZOLT Standard",
     .name = "Compositing/Chain Mix",
     .comments = "Mixes frames with further frames from the same input by specified step. Drops frames in between.",
@@ -516,7 +516,7 @@ constexpr EffectSpec kChainedMix = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kDrawShapeFields[] = {
+constexpr FieldDef kDrawShapeFields[] = {
     EFFECT_FIELD(DrawShapeData, Geo, "geometry"),
     EFFECT_FIELD(DrawShapeData, clr, "KEYFLOAT"),
     EFFECT_FIELD(DrawShapeData, a, "KEYFLOAT"),
@@ -524,7 +524,7 @@ constexpr FieldSpec kDrawShapeFields[] = {
     EFFECT_FIELD(DrawShapeData, flags, "LONG"),
     EFFECT_FIELD(DrawShapeData, sm, "KEYFLOAT"),
 };
-constexpr EffectSpec kDrawShape = {
+constexpr EffectDef kDrawShape = {
     .signature = "Draw Shape 1.0 ZOLT Standard",
     .name = "Geometry Shading/Draw Shape",
     .comments = "Draws shape's outline",
@@ -543,7 +543,7 @@ constexpr EffectSpec kDrawShape = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kBrusherFields[] = {
+constexpr FieldDef kBrusherFields[] = {
     EFFECT_FIELD(BrusherData, Density, "keyfloat"),
     EFFECT_FIELD(BrusherData, Replace, "keyfloat"),
     EFFECT_FIELD(BrusherData, Bhr, "keyfloat"),
@@ -566,7 +566,7 @@ constexpr FieldSpec kBrusherFields[] = {
     EFFECT_FIELD(BrusherData, FRand, "int32"),
     EFFECT_FIELD(BrusherData, BrushFileName, "string"),
 };
-constexpr EffectSpec kBrusher = {
+constexpr EffectDef kBrusher = {
     .signature = "Brusher v1.01 12-MAY-1997",
     .name = "Complex Filtering/Brusher",
     .comments = "Lays strokes onto background",
@@ -585,7 +585,7 @@ constexpr EffectSpec kBrusher = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kVideoSourceFields[] = {
+constexpr FieldDef kVideoSourceFields[] = {
     EFFECT_FIELD(VideoSourceData, Path, "string"),
     EFFECT_FIELD(VideoSourceData, Name, "string"),
     EFFECT_FIELD(VideoSourceData, Ext, "string"),
@@ -607,7 +607,7 @@ constexpr FieldSpec kVideoSourceFields[] = {
     EFFECT_FIELD(VideoSourceData, Reserved5, "float"),
     EFFECT_FIELD(VideoSourceData, Reserved6, "float"),
 };
-constexpr EffectSpec kVideoSource = {
+constexpr EffectDef kVideoSource = {
     .signature = "Video Source v0.9 ZOLT Standard",
     .name = "Sources/Video Source",
     .comments = "Source image file(s) on disk",
@@ -626,7 +626,7 @@ constexpr EffectSpec kVideoSource = {
     .format = AcceptNoFile,
 };
 
-constexpr FieldSpec kCropFields[] = {
+constexpr FieldDef kCropFields[] = {
     EFFECT_FIELD(CropData, Geo, "geometry"),
     EFFECT_FIELD(CropData, Flags, "short"),
     EFFECT_FIELD(CropData, Mode, "short"),
@@ -636,7 +636,7 @@ constexpr FieldSpec kCropFields[] = {
     EFFECT_FIELD(CropData, b, "keyfloat"),
     EFFECT_FIELD(CropData, Blur, "keyfloat"),
 };
-constexpr EffectSpec kCrop = {
+constexpr EffectDef kCrop = {
     .signature = "Crop ZOLT Standard",
     .name = "Compositing/Crop",
     .comments = "Crops image",
@@ -655,7 +655,7 @@ constexpr EffectSpec kCrop = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kSoundSourceFields[] = {
+constexpr FieldDef kSoundSourceFields[] = {
     EFFECT_FIELD(SoundSourceData, Path, "string"),
     EFFECT_FIELD(SoundSourceData, Name, "string"),
     EFFECT_FIELD(SoundSourceData, Ext, "string"),
@@ -669,7 +669,7 @@ constexpr FieldSpec kSoundSourceFields[] = {
     EFFECT_FIELD(SoundSourceData, srcFr, "float"),
     EFFECT_FIELD(SoundSourceData, srcTo, "float"),
 };
-constexpr EffectSpec kSoundSource = {
+constexpr EffectDef kSoundSource = {
     .signature = "Sound Source ZOLT Standard",
     .name = "Sources/Sound Source",
     .comments = "Sound file(s) on disk",
@@ -688,7 +688,7 @@ constexpr EffectSpec kSoundSource = {
     .format = AcceptNoFile,
 };
 
-constexpr FieldSpec kGradientFields[] = {
+constexpr FieldDef kGradientFields[] = {
     EFFECT_FIELD(GradientData, Flags, "long"),
     EFFECT_FIELD(GradientData, gg, "GEOMETRY"),
     EFFECT_FIELD(GradientData, angle, "KEYFLOAT"),
@@ -702,7 +702,7 @@ constexpr FieldSpec kGradientFields[] = {
     EFFECT_FIELD(GradientData, value, "KEYFLOAT"),
     EFFECT_FIELD(GradientData, offset, "KEYFLOAT"),
 };
-constexpr EffectSpec kGradient = {
+constexpr EffectDef kGradient = {
     .signature = "Gradient, by Pentavo (D)",
     .name = "Geometry Shading/Gradient",
     .comments = "Gradient generator",
@@ -721,14 +721,14 @@ constexpr EffectSpec kGradient = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kSpreadFields[] = {
+constexpr FieldDef kSpreadFields[] = {
     EFFECT_FIELD(SpreadData, Flags, "long"),
     EFFECT_FIELD(SpreadData, Length, "keyfloat"),
     EFFECT_FIELD(SpreadData, Direction, "keyfloat"),
     EFFECT_FIELD(SpreadData, Weight, "keyfloat"),
     EFFECT_FIELD(SpreadData, Method, "byte"),
 };
-constexpr EffectSpec kSpread = {
+constexpr EffectDef kSpread = {
     .signature = "Spread (Quarn)",
     .name = "Filtering/Spread",
     .comments = "Blurs input image along specified direction.",
@@ -747,7 +747,7 @@ constexpr EffectSpec kSpread = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMultiswitcherFields[] = {
+constexpr FieldDef kMultiswitcherFields[] = {
     EFFECT_FIELD(MultiswitcherData, Flags, "long"),
     EFFECT_FIELD(MultiswitcherData, Op_r, "byte"),
     EFFECT_FIELD(MultiswitcherData, Op_g, "byte"),
@@ -770,7 +770,7 @@ constexpr FieldSpec kMultiswitcherFields[] = {
     EFFECT_FIELD(MultiswitcherData, In2_b, "byte"),
     EFFECT_FIELD(MultiswitcherData, In2_a, "byte"),
 };
-constexpr EffectSpec kMultiswitcher = {
+constexpr EffectDef kMultiswitcher = {
     .signature = "Multitrack switcher (Quadrel)",
     .name = "Compositing/Multiswitcher",
     .comments = "Multiinput R,G,B,A switcher.",
@@ -789,7 +789,7 @@ constexpr EffectSpec kMultiswitcher = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMotionBlurFields[] = {
+constexpr FieldDef kMotionBlurFields[] = {
     EFFECT_FIELD(MotionBlurData, f, "keyfloat"),
     EFFECT_FIELD(MotionBlurData, t, "KEYFLOAT"),
     EFFECT_FIELD(MotionBlurData, opc, "KEYFLOAT"),
@@ -797,7 +797,7 @@ constexpr FieldSpec kMotionBlurFields[] = {
     EFFECT_FIELD(MotionBlurData, alignment, "BYTE"),
     EFFECT_FIELD(MotionBlurData, flags, "LONG"),
 };
-constexpr EffectSpec kMotionBlur = {
+constexpr EffectDef kMotionBlur = {
     .signature = "Motion Blur 2 by Brevik",
     .name = "Filtering/Motion Blur",
     .comments = "...",
@@ -816,7 +816,7 @@ constexpr EffectSpec kMotionBlur = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kDropShadowFields[] = {
+constexpr FieldDef kDropShadowFields[] = {
     EFFECT_FIELD(DropShadowData, ShadowOpacity, "keyfloat"),
     EFFECT_FIELD(DropShadowData, ForeOpacity, "keyfloat"),
     EFFECT_FIELD(DropShadowData, Offset, "keyfloat"),
@@ -828,7 +828,7 @@ constexpr FieldSpec kDropShadowFields[] = {
     EFFECT_FIELD(DropShadowData, Switch2, "byte"),
     EFFECT_FIELD(DropShadowData, Flags, "short"),
 };
-constexpr EffectSpec kDropShadow = {
+constexpr EffectDef kDropShadow = {
     .signature = "DropShadow by Brevik",
     .name = "Complex Filtering/Drop Shadow",
     .comments = "Drops shadow from input.",
@@ -847,7 +847,7 @@ constexpr EffectSpec kDropShadow = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kScatterFields[] = {
+constexpr FieldDef kScatterFields[] = {
     EFFECT_FIELD(ScatterData, Flags, "long"),
     EFFECT_FIELD(ScatterData, geo, "GEOMETRY"),
     EFFECT_FIELD(ScatterData, fr, "FLOAT"),
@@ -857,7 +857,7 @@ constexpr FieldSpec kScatterFields[] = {
     EFFECT_FIELD(ScatterData, freq, "LONG"),
     EFFECT_FIELD(ScatterData, srand, "LONG"),
 };
-constexpr EffectSpec kScatter = {
+constexpr EffectDef kScatter = {
     .signature = "Scatter 1 by Pentavo",
     .name = "Particle System/Simple Scatter",
     .comments = "Scatters particles in area defined by geometry.",
@@ -876,12 +876,12 @@ constexpr EffectSpec kScatter = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kSoundMixFields[] = {
+constexpr FieldDef kSoundMixFields[] = {
     EFFECT_FIELD(SoundMixData, Flags, "long"),
     EFFECT_FIELD(SoundMixData, Volume1, "keyfloat"),
     EFFECT_FIELD(SoundMixData, Volume2, "keyfloat"),
 };
-constexpr EffectSpec kSoundMix = {
+constexpr EffectDef kSoundMix = {
     .signature = "Sound Mix ZOLT Standard",
     .name = "Sound Tools/Sound Mix",
     .comments = "Sums up two sound inputs.",
@@ -900,7 +900,7 @@ constexpr EffectSpec kSoundMix = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kShutterFields[] = {
+constexpr FieldDef kShutterFields[] = {
     EFFECT_FIELD(ShutterData, Flags, "LONG"),
     EFFECT_FIELD(ShutterData, gg, "GEOMETRY"),
     EFFECT_FIELD(ShutterData, progress, "KEYFLOAT"),
@@ -909,7 +909,7 @@ constexpr FieldSpec kShutterFields[] = {
     EFFECT_FIELD(ShutterData, offset, "KEYFLOAT"),
     EFFECT_FIELD(ShutterData, type, "BYTE"),
 };
-constexpr EffectSpec kShutter = {
+constexpr EffectDef kShutter = {
     .signature = "Shutter, by Quarn (D)",
     .name = "Compositing/Shutter",
     .comments = "Linear/radial shutter transition.",
@@ -928,7 +928,7 @@ constexpr EffectSpec kShutter = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kDottedShapeFields[] = {
+constexpr FieldDef kDottedShapeFields[] = {
     EFFECT_FIELD(DottedShapeData, Geo, "geometry"),
     EFFECT_FIELD(DottedShapeData, a, "keyfloat"),
     EFFECT_FIELD(DottedShapeData, size, "keyfloat"),
@@ -945,7 +945,7 @@ constexpr FieldSpec kDottedShapeFields[] = {
     EFFECT_FIELD(DottedShapeData, distance, "FLOAT"),
     EFFECT_FIELD(DottedShapeData, angle, "FLOAT"),
 };
-constexpr EffectSpec kDottedShape = {
+constexpr EffectDef kDottedShape = {
     .signature = "Dotted Shape (Quarn)",
     .name = "Geometry Shading/Dotted Shape",
     .comments = "Places input image along the contour(s)",
@@ -964,7 +964,7 @@ constexpr EffectSpec kDottedShape = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kTimeWarpFields[] = {
+constexpr FieldDef kTimeWarpFields[] = {
     EFFECT_FIELD(TimeWarpData, flags, "long"),
     EFFECT_FIELD(TimeWarpData, tt, "keyfloat"),
     EFFECT_FIELD(TimeWarpData, vv, "keyfloat"),
@@ -978,7 +978,7 @@ constexpr FieldSpec kTimeWarpFields[] = {
     EFFECT_FIELD(TimeWarpData, curve, "byte"),
     EFFECT_FIELD(TimeWarpData, tseg, "byte"),
 };
-constexpr EffectSpec kTimeWarp = {
+constexpr EffectDef kTimeWarp = {
     .signature = "TimeWarp, by Marlen",
     .name = "Time/Time Warp",
     .comments = "...",
@@ -997,7 +997,7 @@ constexpr EffectSpec kTimeWarp = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMorphFields[] = {
+constexpr FieldDef kMorphFields[] = {
     EFFECT_FIELD(MorphData, flags, "long"),
     EFFECT_FIELD(MorphData, gpair, "GEOMETRY"),
     EFFECT_FIELD(MorphData, gf, "GEOMETRY"),
@@ -1012,7 +1012,7 @@ constexpr FieldSpec kMorphFields[] = {
     EFFECT_FIELD(MorphData, cpair, "BYTE"),
     EFFECT_FIELD(MorphData, quality, "BYTE"),
 };
-constexpr EffectSpec kMorph = {
+constexpr EffectDef kMorph = {
     .signature = "Morph, by Orvanta (Quarn)",
     .name = "Geometry Shading/Morphing",
     .comments = "Transforms one image into another...",
@@ -1031,7 +1031,7 @@ constexpr EffectSpec kMorph = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kLightningFields[] = {
+constexpr FieldDef kLightningFields[] = {
     EFFECT_FIELD(LightningData, Flags, "long"),
     EFFECT_FIELD(LightningData, gg, "GEOMETRY"),
     EFFECT_FIELD(LightningData, clr1, "KEYFLOAT"),
@@ -1042,7 +1042,7 @@ constexpr FieldSpec kLightningFields[] = {
     EFFECT_FIELD(LightningData, FirstRandom, "long"),
     EFFECT_FIELD(LightningData, type, "BYTE"),
 };
-constexpr EffectSpec kLightning = {
+constexpr EffectDef kLightning = {
     .signature = "Lightning, by Orvanta (D)",
     .name = "Geometry Shading/Lightning",
     .comments = "Generates simple non-forked lightning.",
@@ -1061,7 +1061,7 @@ constexpr EffectSpec kLightning = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kZorEdezeFields[] = {
+constexpr FieldDef kZorEdezeFields[] = {
     EFFECT_FIELD(ZorEdezeData, Flags, "long"),
     EFFECT_FIELD(ZorEdezeData, Hue, "KEYFLOAT"),
     EFFECT_FIELD(ZorEdezeData, Light, "KEYFLOAT"),
@@ -1070,7 +1070,7 @@ constexpr FieldSpec kZorEdezeFields[] = {
     EFFECT_FIELD(ZorEdezeData, Edges, "KEYFLOAT"),
     EFFECT_FIELD(ZorEdezeData, CombineMode, "byte"),
 };
-constexpr EffectSpec kZorEdeze = {
+constexpr EffectDef kZorEdeze = {
     .signature = "ZorEdeze, by Orvanta (D) ",
     .name = "Compositing/Keyer",
     .comments = "...",
@@ -1089,7 +1089,7 @@ constexpr EffectSpec kZorEdeze = {
     .format = nullptr,
 };
 
-constexpr FieldSpec kMotion3DFields[] = {
+constexpr FieldDef kMotion3DFields[] = {
     EFFECT_FIELD(Motion3DData, Flags, "LONG"),
     EFFECT_FIELD(Motion3DData, position, "KEYFLOAT"),
     EFFECT_FIELD(Motion3DData, rotation, "KEYFLOAT"),
@@ -1100,7 +1100,7 @@ constexpr FieldSpec kMotion3DFields[] = {
     EFFECT_FIELD(Motion3DData, composing, "BYTE"),
     EFFECT_FIELD(Motion3DData, opacity, "KEYFLOAT"),
 };
-constexpr EffectSpec kMotion3D = {
+constexpr EffectDef kMotion3D = {
     .signature = "3DMotion, by Orvanta (D)",
     .name = "Compositing/Perspective",
     .comments = "3D picture motion...",

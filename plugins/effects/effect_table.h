@@ -26,7 +26,7 @@ using GeometryBrowserFn = void* (*)(HostCallContext* ctx, const char* file_name,
 
 // One field of a clip data block: name and type name as the host receives them, the
 // field's offset in the library's struct and its element count.
-struct FieldSpec {
+struct FieldDef {
   const char* name;
   const char* type;
   uint32_t offset;
@@ -36,7 +36,7 @@ struct FieldSpec {
 // "Version" and "DisplayMode" are set only when not kNotSet.
 inline constexpr int32_t kNotSet = -1;
 
-struct EffectSpec {
+struct EffectDef {
   const char* signature;
   const char* name;
   const char* comments;
@@ -46,7 +46,7 @@ struct EffectSpec {
   int32_t display_mode;
   bool previous_track_input;  // "PreviousTrackInput" 0
   const char* dialog;
-  std::span<const FieldSpec> fields;
+  std::span<const FieldDef> fields;
   size_t block_size;
   InitFn init;
   EditFn edit;
@@ -55,7 +55,7 @@ struct EffectSpec {
   FormatFn format;          // effects that read files
 };
 
-struct InputFormatSpec {
+struct InputFormatDef {
   const char* name;
   const char* description;
   const char* ext0;
@@ -68,8 +68,8 @@ struct InputFormatSpec {
 
 // Exactly one of the two is set.
 struct LibraryRecord {
-  const EffectSpec* effect;
-  const InputFormatSpec* format;
+  const EffectDef* effect;
+  const InputFormatDef* format;
 };
 
 // Every record, in the order the library registers them.
@@ -114,11 +114,11 @@ constexpr bool TypeFits(std::string_view type) {
 void FieldTypeDoesNotMatchItsCType();  // never defined: reached only by a wrong table
 
 template <typename Member>
-consteval FieldSpec MakeField(const char* name, const char* type, size_t offset) {
+consteval FieldDef MakeField(const char* name, const char* type, size_t offset) {
   using Element = std::remove_all_extents_t<Member>;
   if (!TypeFits<Element>(type)) FieldTypeDoesNotMatchItsCType();
   constexpr size_t extent = std::extent_v<Member>;
-  return FieldSpec{name, type, static_cast<uint32_t>(offset),
+  return FieldDef{name, type, static_cast<uint32_t>(offset),
                    static_cast<int32_t>(extent == 0 ? 1 : extent)};
 }
 

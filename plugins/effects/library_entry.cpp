@@ -19,15 +19,15 @@ intptr_t FunctionValue(Fn fn) {
 
 // Describes the clip data block as a template over a prototype of the block's size, stores
 // it under "Data" and lets go of the library's reference.
-bool RegisterTemplate(HostCallContext* ctx, LumetraObject effect, const EffectSpec& spec) {
+bool RegisterTemplate(HostCallContext* ctx, LumetraObject effect, const EffectDef& def) {
   // Base address of the prototype: field addresses are base + offsetof(field).
   alignas(std::max_align_t) static const unsigned char prototype[1024] = {};
   static_assert(sizeof prototype >= 512);
-  if (spec.block_size > sizeof prototype) return false;
+  if (def.block_size > sizeof prototype) return false;
   LumetraObject tmpl = HostObjectCreate(ctx, "template", nullptr, prototype);
   if (tmpl == nullptr) return false;
   bool ok = true;
-  for (const FieldSpec& field : spec.fields) {
+  for (const FieldDef& field : def.fields) {
     ok = ok && HostObjectAddField(ctx, tmpl, field.name, field.type, prototype + field.offset,
                                   field.count);
   }
@@ -36,43 +36,43 @@ bool RegisterTemplate(HostCallContext* ctx, LumetraObject effect, const EffectSp
   return ok;
 }
 
-bool RegisterEffect(HostCallContext* ctx, const EffectSpec& spec) {
-  LumetraObject effect = HostObjectCreate(ctx, "effect", spec.signature, nullptr);
+bool RegisterEffect(HostCallContext* ctx, const EffectDef& def) {
+  LumetraObject effect = HostObjectCreate(ctx, "effect", def.signature, nullptr);
   if (effect == nullptr) return false;
   auto set = [&](const char* key, intptr_t value) {
     return HostObjectSetValue(ctx, effect, key, value, 0);
   };
-  bool ok = set("Name", reinterpret_cast<intptr_t>(spec.name)) &&
-            set("Comments", reinterpret_cast<intptr_t>(spec.comments));
-  if (const intptr_t icon = EffectIcon(spec.icon_id); icon != 0) ok = ok && set("Icon", icon);
-  ok = ok && set("InitFunction", FunctionValue(spec.init)) &&
-       set("EditFunction", FunctionValue(spec.edit)) &&
-       set("MakeFunction", spec.make ? FunctionValue(spec.make) : 0);
-  if (spec.make_sound) ok = ok && set("MakeSoundFunction", FunctionValue(spec.make_sound));
-  if (spec.format) ok = ok && set("FormatFunction", FunctionValue(spec.format));
-  ok = ok && set("InputsNumber", spec.inputs);
-  if (spec.previous_track_input) ok = ok && set("PreviousTrackInput", 0);
-  if (spec.display_mode != kNotSet) ok = ok && set("DisplayMode", spec.display_mode);
-  if (spec.version != kNotSet) ok = ok && set("Version", spec.version);
-  if (!spec.fields.empty()) ok = ok && RegisterTemplate(ctx, effect, spec);
+  bool ok = set("Name", reinterpret_cast<intptr_t>(def.name)) &&
+            set("Comments", reinterpret_cast<intptr_t>(def.comments));
+  if (const intptr_t icon = EffectIcon(def.icon_id); icon != 0) ok = ok && set("Icon", icon);
+  ok = ok && set("InitFunction", FunctionValue(def.init)) &&
+       set("EditFunction", FunctionValue(def.edit)) &&
+       set("MakeFunction", def.make ? FunctionValue(def.make) : 0);
+  if (def.make_sound) ok = ok && set("MakeSoundFunction", FunctionValue(def.make_sound));
+  if (def.format) ok = ok && set("FormatFunction", FunctionValue(def.format));
+  ok = ok && set("InputsNumber", def.inputs);
+  if (def.previous_track_input) ok = ok && set("PreviousTrackInput", 0);
+  if (def.display_mode != kNotSet) ok = ok && set("DisplayMode", def.display_mode);
+  if (def.version != kNotSet) ok = ok && set("Version", def.version);
+  if (!def.fields.empty()) ok = ok && RegisterTemplate(ctx, effect, def);
   return ok && HostObjectComplete(ctx, effect) != 0;
 }
 
 // A format the host already knows in the same or a newer version is ignored by the host
 // (answer 0); that is no failure of this library.
-bool RegisterInputFormat(HostCallContext* ctx, const InputFormatSpec& spec) {
-  LumetraObject format = HostObjectCreate(ctx, "InputFormat", spec.name, nullptr);
+bool RegisterInputFormat(HostCallContext* ctx, const InputFormatDef& def) {
+  LumetraObject format = HostObjectCreate(ctx, "InputFormat", def.name, nullptr);
   if (format == nullptr) return false;
   auto set = [&](const char* key, intptr_t value) {
     return HostObjectSetValue(ctx, format, key, value, 0);
   };
-  bool ok = set("Version", spec.version) && set("Flags", spec.flags) &&
-            set("Description", reinterpret_cast<intptr_t>(spec.description)) &&
-            set("Ext0", reinterpret_cast<intptr_t>(spec.ext0));
-  if (spec.ext1) ok = ok && set("Ext1", reinterpret_cast<intptr_t>(spec.ext1));
-  if (spec.meta_browser) ok = ok && set("MetaBrowserFunction", FunctionValue(spec.meta_browser));
-  if (spec.geometry_browser) {
-    ok = ok && set("GeometryBrowserFunction", FunctionValue(spec.geometry_browser));
+  bool ok = set("Version", def.version) && set("Flags", def.flags) &&
+            set("Description", reinterpret_cast<intptr_t>(def.description)) &&
+            set("Ext0", reinterpret_cast<intptr_t>(def.ext0));
+  if (def.ext1) ok = ok && set("Ext1", reinterpret_cast<intptr_t>(def.ext1));
+  if (def.meta_browser) ok = ok && set("MetaBrowserFunction", FunctionValue(def.meta_browser));
+  if (def.geometry_browser) {
+    ok = ok && set("GeometryBrowserFunction", FunctionValue(def.geometry_browser));
   }
   if (!ok) return false;
   HostObjectComplete(ctx, format);

@@ -346,7 +346,7 @@ TEST_F(ShellTest, InfoPrintsProjectTextsAsUtf8) {
 TEST(RecoveryTarget, BesideTheProjectNeverOverAnything) {
   std::set<std::string> taken = {"/films/a.recovered.ZTP", "/films/b.ZTP",
                                  "/films/c.recovered.ZTP", "/films/c.recovered-2.ZTP"};
-  std::set<std::string> dirs = {"/films", "/work", "/"};
+  std::set<std::string> dirs = {"/films", "/home/me", "/"};
   auto exists = [&](const std::string& p) { return taken.count(p) != 0; };
   auto is_dir = [&](const std::string& p) { return dirs.count(p) != 0; };
   struct Case {
@@ -356,14 +356,14 @@ TEST(RecoveryTarget, BesideTheProjectNeverOverAnything) {
       {"/films/b.ZTP", "/films/b.recovered.ZTP"},
       {"/films/c.ZTP", "/films/c.recovered-3.ZTP"},
       {"/films/film", "/films/film.recovered.ZTP"},        // no extension
-      {"/gone/d.ztp", "/work/d.recovered.ztp"},            // the folder is gone
-      {"", "/work/Untitled.recovered.ZTP"},                // untitled
-      {"C:\\films\\e.ZTP", "/work/e.recovered.ZTP"},       // a path from another system
+      {"/gone/d.ztp", "/home/me/d.recovered.ztp"},            // the folder is gone
+      {"", "/home/me/Untitled.recovered.ZTP"},                // untitled
+      {"C:\\films\\e.ZTP", "/home/me/e.recovered.ZTP"},       // a path from another system
       {"/e.ZTP", "/e.recovered.ZTP"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.project);
-    EXPECT_EQ(RecoveryTarget(c.project, "/work", exists, is_dir), c.target);
+    EXPECT_EQ(RecoveryTarget(c.project, "/home/me", exists, is_dir), c.target);
   }
 }
 

@@ -9,7 +9,7 @@
 namespace effects_test {
 namespace {
 
-const effects::EffectSpec& Effect(const std::string& signature) {
+const effects::EffectDef& Effect(const std::string& signature) {
   for (const effects::LibraryRecord& r : effects::LibraryRecords()) {
     if (r.effect != nullptr && signature == r.effect->signature) return *r.effect;
   }

@@ -123,7 +123,7 @@ TEST(EffectsRegistration, TemplatesLayFieldsOutNativelyInOrderWithoutOverlap) {
     ++effect;
     SCOPED_TRACE(record.effect->signature);
     uintptr_t end = 0;
-    for (const effects::FieldSpec& field : record.effect->fields) {
+    for (const effects::FieldDef& field : record.effect->fields) {
       const size_t size = ElementSize(field.type);
       EXPECT_EQ(field.offset % size, 0u) << field.name;  // pointers pointer-aligned
       EXPECT_GE(field.offset, end) << field.name;

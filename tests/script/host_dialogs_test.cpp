@@ -15,7 +15,7 @@ TEST_F(HostTest, TranslateFileName) {
   } cases[] = {
       {"/data/shows/Intro.ZTP", "<PROJDIR>\\\\clip.avi", "/data/shows/clip.avi", 1},
       {"/data/shows/Intro.ZTP", "<projdir>/\\sub\\a.png", "/data/shows/sub/a.png", 1},
-      {"D:\\work\\Intro.ZTP", "<ProjDir>x.png", "D:/work/x.png", 1},
+      {"D:\\films\\Intro.ZTP", "<ProjDir>x.png", "D:/films/x.png", 1},
       {"", "<projdir>\\clip.avi", "/opt/lumetra/clip.avi", 1},  // never saved: home
       {"/data/Intro.ZTP", "<HomeDir>//lut\\a.cube", "/opt/lumetra/lut/a.cube", 1},
       {"/data/Intro.ZTP", "<homedir>", "/opt/lumetra/", 1},
