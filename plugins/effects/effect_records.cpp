@@ -1,6 +1,7 @@
 // Every record of the library, in registration order.
 #include <cstddef>
 
+#include "compositing_effects.h"
 #include "effect_blocks.h"
 #include "effect_table.h"
 #include "least_make.h"
@@ -48,9 +49,9 @@ constexpr EffectDef kChannelProcessor = {
     .dialog = "EditBinopDlg",
     .fields = kChannelProcessorFields,
     .block_size = sizeof(ChannelProcessorData),
-    .init = InitDefaults,
+    .init = ChannelProcessorInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = ChannelProcessorMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -158,9 +159,9 @@ constexpr EffectDef kMix = {
     .dialog = "EditMixDlg",
     .fields = kMixFields,
     .block_size = sizeof(MixData),
-    .init = InitDefaults,
+    .init = MixInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = MixMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -182,9 +183,9 @@ constexpr EffectDef kPaste = {
     .dialog = "EditPasteDlg",
     .fields = kPasteFields,
     .block_size = sizeof(PasteData),
-    .init = InitDefaults,
+    .init = PasteInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = PasteMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -203,7 +204,7 @@ constexpr EffectDef kCopy = {
     .block_size = 0,
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = CopyMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -509,9 +510,9 @@ constexpr EffectDef kChainedMix = {
     .dialog = "EditChamixDlg",
     .fields = kChainedMixFields,
     .block_size = sizeof(ChainedMixData),
-    .init = InitDefaults,
+    .init = ChainedMixInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = ChainedMixMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -648,9 +649,9 @@ constexpr EffectDef kCrop = {
     .dialog = "EditCropDlg",
     .fields = kCropFields,
     .block_size = sizeof(CropData),
-    .init = InitDefaults,
+    .init = CropInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = CropMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -782,9 +783,9 @@ constexpr EffectDef kMultiswitcher = {
     .dialog = "EditMultiDlg",
     .fields = kMultiswitcherFields,
     .block_size = sizeof(MultiswitcherData),
-    .init = InitDefaults,
+    .init = SwitcherInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = SwitcherMake,
     .make_sound = nullptr,
     .format = nullptr,
 };

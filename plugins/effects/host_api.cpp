@@ -36,6 +36,10 @@ void HostApiCopy(const HostServiceTable* table) {
   g_host.object_set_value = Entry<ObjectSetValueFn>(t, kSlotObjectSetValue);
   g_host.script_run = Entry<ScriptRunFn>(t, kSlotScriptRun);
   g_host.object_complete = Entry<ObjectCompleteFn>(t, kSlotObjectComplete);
+  g_host.is_input_assigned = Entry<IsInputAssignedFn>(t, kSlotIsInputAssigned);
+  g_host.project_frame_rate = Entry<ProjectFrameRateFn>(t, kSlotProjectFrameRate);
+  g_host.pic_place_in_rect = Entry<PicPlaceInRectFn>(t, kSlotPicPlaceInRect);
+  g_host.geo_get_bbox = Entry<GeoGetBBoxFn>(t, kSlotGeoGetBBox);
 }
 
 const HostApi& Host() { return g_host; }
@@ -118,6 +122,27 @@ intptr_t HostObjectOperation(HostCallContext* ctx, LumetraObject object, const c
 
 intptr_t HostObjectComplete(HostCallContext* ctx, LumetraObject object) {
   return g_host.object_complete ? g_host.object_complete(ctx, object) : 0;
+}
+
+bool HostIsInputAssigned(HostCallContext* ctx, int32_t input) {
+  return g_host.is_input_assigned && g_host.is_input_assigned(ctx, input) != 0;
+}
+
+int32_t HostProjectFrameRate() {
+  return g_host.project_frame_rate ? g_host.project_frame_rate() : 0;
+}
+
+PIC* HostPicPlaceInRect(const PIC* pic, const LumetraRectF& rect) {
+  return g_host.pic_place_in_rect ? g_host.pic_place_in_rect(pic, &rect) : nullptr;
+}
+
+bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float time, float box[4]) {
+  return g_host.geo_get_bbox && g_host.geo_get_bbox(ctx, geometry, box, time) != 0;
+}
+
+bool HostKeyfloatKeySet(KeyfloatKey** curve, float t, int8_t components, float x, float y,
+                        float z) {
+  return g_host.keyfloat_key_set && g_host.keyfloat_key_set(curve, t, components, x, y, z);
 }
 
 }  // namespace effects

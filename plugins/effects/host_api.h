@@ -30,15 +30,19 @@ enum HostSlot : int {
   kSlotMemoryRelease = 32,
   kSlotKeyfloatEvaluate = 33,
   kSlotKeyfloatKeySet = 34,
+  kSlotIsInputAssigned = 52,
   kSlotFreeInputFrame = 56,
+  kSlotProjectFrameRate = 70,
   kSlotClipGetValue = 79,
   kSlotKeyfloatKeyAccess = 81,
   kSlotObjectCreate = 90,
   kSlotObjectAddField = 91,
   kSlotObjectOperation = 92,
   kSlotObjectSetValue = 93,
+  kSlotPicPlaceInRect = 97,
   kSlotScriptRun = 98,
   kSlotObjectComplete = 101,
+  kSlotGeoGetBBox = 103,
 };
 
 using GetInputFrameFn = PIC* (*)(HostCallContext* ctx, int32_t input, float t);
@@ -58,6 +62,11 @@ using FreeInputFrameFn = int32_t (*)(HostCallContext* ctx, PIC* pic);
 using KeyfloatKeyAccessFn = float (*)(KeyfloatKey* key, int32_t write, float* x, float* y,
                                       float* z, float* tension, float* continuity, float* bias);
 using ScriptRunFn = intptr_t (*)(HostCallContext* ctx, const char* text);
+using IsInputAssignedFn = int32_t (*)(HostCallContext* ctx, int32_t input);
+using ProjectFrameRateFn = int32_t (*)();
+using PicPlaceInRectFn = PIC* (*)(const PIC* pic, const LumetraRectF* rect);
+using GeoGetBBoxFn = int32_t (*)(HostCallContext* ctx, LumetraGeometry geometry, float box[4],
+                                 float time);
 
 // The library's own copy of the entries. Written once by ZOLT_GetLibInfo before any effect
 // is registered, read afterwards from any thread.
@@ -82,6 +91,10 @@ struct HostApi {
   ObjectSetValueFn object_set_value = nullptr;
   ScriptRunFn script_run = nullptr;
   ObjectCompleteFn object_complete = nullptr;
+  IsInputAssignedFn is_input_assigned = nullptr;
+  ProjectFrameRateFn project_frame_rate = nullptr;
+  PicPlaceInRectFn pic_place_in_rect = nullptr;
+  GeoGetBBoxFn geo_get_bbox = nullptr;
 };
 
 // Copies the entries the library uses; a null table leaves every entry empty.
@@ -110,5 +123,14 @@ bool HostObjectSetValue(HostCallContext* ctx, LumetraObject object, const char* 
                         intptr_t value, int32_t index);
 intptr_t HostObjectOperation(HostCallContext* ctx, LumetraObject object, const char* operation);
 intptr_t HostObjectComplete(HostCallContext* ctx, LumetraObject object);
+bool HostIsInputAssigned(HostCallContext* ctx, int32_t input);
+// Frames per second of the project; 0 when not answered.
+int32_t HostProjectFrameRate();
+PIC* HostPicPlaceInRect(const PIC* pic, const LumetraRectF& rect);
+// The geometry's bounding box (x0, y0, x1, y1) at time; false when not answered.
+bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float time, float box[4]);
+// A new key of up to three components at normalised time t; false when not made.
+bool HostKeyfloatKeySet(KeyfloatKey** curve, float t, int8_t components, float x, float y,
+                        float z);
 
 }  // namespace effects
