@@ -70,7 +70,10 @@ PIC* ChainedMixMake(HostCallContext* ctx, void* data, float from, float, float t
     const double mn = std::isfinite(d->mn) ? d->mn : 0.0;
     const double inn = std::isfinite(d->inn) ? d->inn : 0.0;
     const double cycle = sn + mn;
-    const double elapsed = (static_cast<double>(t) - from) * rf;  // frames into the clip
+    // Frames into the clip. Frame times arrive as floats that can sit a hair below their
+    // frame; the nudge keeps such a time in its own frame and cycle.
+    constexpr double kFrameNudge = 1e-4;
+    const double elapsed = (static_cast<double>(t) - from) * rf + kFrameNudge;
     // A cycle of no length has no position in it: the first frame is held.
     const double k = cycle > 0.0 ? std::trunc(elapsed / cycle) : 0.0;
     const PIC* a =

@@ -10,7 +10,8 @@ namespace {
 
 struct Prepared {
   int32_t op[4];
-  int32_t ch1[4];
+  int32_t ch1[4];  // for an unknown channel the *All operations read 0 too
+  bool ch1_ok[4];
   int32_t in1[4];  // -1: reads 0
   int32_t ch2[4];
   int32_t in2[4];
@@ -23,6 +24,7 @@ Prepared Prepare(const SwitcherProgram& p, int32_t n) {
     const bool ch1_ok = p.ch1[c] >= 0 && p.ch1[c] < kSwitcherChannels;
     const bool ch2_ok = p.ch2[c] >= 0 && p.ch2[c] < kSwitcherChannels;
     q.ch1[c] = ch1_ok ? p.ch1[c] : 0;
+    q.ch1_ok[c] = ch1_ok;
     q.ch2[c] = ch2_ok ? p.ch2[c] : 0;
     q.in1[c] = ch1_ok && p.in1[c] >= 0 && p.in1[c] < n ? p.in1[c] : -1;
     q.in2[c] = ch2_ok && p.in2[c] >= 0 && p.in2[c] < n ? p.in2[c] : -1;
@@ -89,9 +91,9 @@ KernelStatus Switch(const std::vector<PlacedView>& inputs, const PlacedImage& ou
           int32_t v = 0;
           switch (q.op[c]) {
             case 0: v = av; break;
-            case 1: v = lo[ch]; break;
-            case 2: v = hi[ch]; break;
-            case 3: v = covering > 0 ? sum[ch] / covering : 0; break;
+            case 1: v = q.ch1_ok[c] ? lo[ch] : 0; break;
+            case 2: v = q.ch1_ok[c] ? hi[ch] : 0; break;
+            case 3: v = q.ch1_ok[c] && covering > 0 ? sum[ch] / covering : 0; break;
             case 4: v = std::min(av, bv); break;
             case 5: v = std::max(av, bv); break;
             case 6: v = (av + bv) / 2; break;

@@ -12,8 +12,25 @@ FakeHost* g_host = nullptr;
 template <typename Handle>
 FakeObject* AsObject(Handle o) { return reinterpret_cast<FakeObject*>(o); }
 
-PIC* GetInputFrame(HostCallContext*, int32_t input, float) {
-  return input == 0 ? g_host->input0 : nullptr;
+PIC* GetInputFrame(HostCallContext*, int32_t input, float t) {
+  g_host->fetches.emplace_back(input, t);
+  if (input == 0 && g_host->input0 != nullptr) return g_host->input0;
+  const auto it = g_host->inputs.find(input);
+  return it != g_host->inputs.end() ? it->second : nullptr;
+}
+int32_t IsInputAssigned(HostCallContext*, int32_t input) {
+  return (input == 0 && g_host->input0 != nullptr) || g_host->inputs.count(input) != 0 ||
+         g_host->assigned_empty.count(input) != 0;
+}
+int32_t ProjectFrameRate() { return g_host->frame_rate; }
+int32_t GeoGetBBox(HostCallContext*, LumetraGeometry geometry, float box[4], float) {
+  for (int i = 0; i < 4; ++i) box[i] = g_host->bbox[i];
+  return geometry != nullptr ? 1 : 0;
+}
+KeyfloatKey* KeyfloatKeySet(KeyfloatKey** first, float t, int8_t components, float x, float y,
+                            float z) {
+  if (!g_host->make_keys) return nullptr;
+  return lumetra::anim::KeyfloatKeySet(first, t, components, x, y, z);
 }
 PIC* PicCopy(const PIC*) { return nullptr; }
 int32_t ClipReportError(HostCallContext*, const char* text) {
@@ -48,6 +65,8 @@ int32_t ClipGetValue(HostCallContext*, const char* key, int32_t, intptr_t* value
     v = g_host->image_width;
   } else if (k == "image_height") {
     v = g_host->image_height;
+  } else if (k == "clip_inputs" && g_host->clip_inputs >= 0) {
+    v = g_host->clip_inputs;
   } else {
     return 0;
   }
@@ -133,6 +152,10 @@ FakeHost::FakeHost() {
   Put(table, kSlotObjectSetValue, &ObjectSetValue);
   Put(table, kSlotScriptRun, &ScriptRun);
   Put(table, kSlotObjectComplete, &ObjectComplete);
+  Put(table, kSlotIsInputAssigned, &IsInputAssigned);
+  Put(table, kSlotProjectFrameRate, &ProjectFrameRate);
+  Put(table, kSlotGeoGetBBox, &GeoGetBBox);
+  Put(table, kSlotKeyfloatKeySet, &KeyfloatKeySet);
   ctx.word[HCC_WORD_TAG] = HCC_REGISTRATION_TAG;
   ctx.word[HCC_WORD_KIND] = HCC_KIND_REGISTRATION;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +48,12 @@ struct FakeHost {
   intptr_t script_answer = 1;
   int32_t image_width = 8, image_height = 6;
   PIC* input0 = nullptr;           // GetInputFrame's answer for input 0
+  std::map<int32_t, PIC*> inputs;  // answers for the other inputs (and 0 without input0)
+  std::set<int32_t> assigned_empty;  // connected inputs that deliver nothing
+  intptr_t clip_inputs = -1;       // "clip_inputs"; negative: not answered
+  int32_t frame_rate = 25;         // ProjectFrameRate
+  float bbox[4] = {0.f, 0.f, 0.f, 0.f};  // GeoGetBBox's answer
+  bool make_keys = false;          // KeyfloatKeySet makes keys (the test frees them)
 
   // Observations.
   std::deque<FakeObject> objects;
@@ -54,6 +62,7 @@ struct FakeHost {
   std::vector<float> progress;
   std::string last_error;
   std::vector<std::string> scripts;
+  std::vector<std::pair<int32_t, float>> fetches;  // (input, time) of every GetInputFrame
 
   effects::HostServiceTable table{};
   HostCallContext ctx{};
