@@ -1,8 +1,10 @@
 // Every record of the library, in registration order.
 #include <cstddef>
 
+#include "blur_effects.h"
 #include "effect_blocks.h"
 #include "effect_table.h"
+#include "fill_effects.h"
 #include "least_make.h"
 
 namespace effects {
@@ -72,7 +74,7 @@ constexpr EffectDef kBlur = {
     .block_size = sizeof(BlurData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = BlurMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -229,7 +231,7 @@ constexpr EffectDef kFillShape = {
     .block_size = sizeof(FillShapeData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = FillShapeMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -261,7 +263,7 @@ constexpr EffectDef kFillShapeDropShadow = {
     .block_size = sizeof(FillShapeDropShadowData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = FillShapeDropShadowMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -362,7 +364,7 @@ constexpr EffectDef kMatte = {
     .block_size = sizeof(MatteData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeTransparent,
+    .make = MatteMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -742,7 +744,7 @@ constexpr EffectDef kSpread = {
     .block_size = sizeof(SpreadData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = SpreadMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -811,7 +813,7 @@ constexpr EffectDef kMotionBlur = {
     .block_size = sizeof(MotionBlurData),
     .init = InitDefaults,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = MotionBlurMake,
     .make_sound = nullptr,
     .format = nullptr,
 };

@@ -25,12 +25,19 @@ enum HostSlot : int {
   kSlotPicErrorText = 21,
   kSlotPicCreate = 23,
   kSlotPicFree = 27,
+  kSlotGeoGetCurves = 28,
   kSlotCheckAbort = 30,
   kSlotMemoryAllocate = 31,
   kSlotMemoryRelease = 32,
   kSlotKeyfloatEvaluate = 33,
   kSlotKeyfloatKeySet = 34,
+  kSlotV_GeoSubgeoGet = 40,
+  kSlotIsInputAssigned = 52,
+  kSlotRequestGetUserWord = 53,
+  kSlotRequestSetUserWord = 54,
+  kSlotClipGetErrorText = 55,
   kSlotFreeInputFrame = 56,
+  kSlotProjectFrameRate = 70,
   kSlotClipGetValue = 79,
   kSlotKeyfloatKeyAccess = 81,
   kSlotObjectCreate = 90,
@@ -39,6 +46,7 @@ enum HostSlot : int {
   kSlotObjectSetValue = 93,
   kSlotScriptRun = 98,
   kSlotObjectComplete = 101,
+  kSlotGeoGetBBox = 103,
 };
 
 using GetInputFrameFn = PIC* (*)(HostCallContext* ctx, int32_t input, float t);
@@ -58,6 +66,18 @@ using FreeInputFrameFn = int32_t (*)(HostCallContext* ctx, PIC* pic);
 using KeyfloatKeyAccessFn = float (*)(KeyfloatKey* key, int32_t write, float* x, float* y,
                                       float* z, float* tension, float* continuity, float* bias);
 using ScriptRunFn = intptr_t (*)(HostCallContext* ctx, const char* text);
+using GeoGetCurvesFn = int32_t (*)(HostCallContext* ctx, LumetraGeometry geometry, float time,
+                                   int32_t closed_only, intptr_t user,
+                                   LumetraCurveCallback callback);
+using V_GeoSubgeoGetFn = int32_t (*)(LumetraGeometry geometry, LumetraGeometry* members,
+                                     int32_t capacity);
+using IsInputAssignedFn = int32_t (*)(HostCallContext* ctx, int32_t input);
+using RequestGetUserWordFn = intptr_t (*)(HostCallContext* ctx);
+using RequestSetUserWordFn = int32_t (*)(HostCallContext* ctx, intptr_t word);
+using ClipGetErrorTextFn = int32_t (*)(HostCallContext* ctx, char* buffer, int32_t size);
+using ProjectFrameRateFn = int32_t (*)();
+using GeoGetBBoxFn = int32_t (*)(HostCallContext* ctx, LumetraGeometry geometry, float box[4],
+                                 float time);
 
 // The library's own copy of the entries. Written once by ZOLT_GetLibInfo before any effect
 // is registered, read afterwards from any thread.
@@ -82,6 +102,14 @@ struct HostApi {
   ObjectSetValueFn object_set_value = nullptr;
   ScriptRunFn script_run = nullptr;
   ObjectCompleteFn object_complete = nullptr;
+  GeoGetCurvesFn geo_get_curves = nullptr;
+  V_GeoSubgeoGetFn v_geo_subgeo_get = nullptr;
+  IsInputAssignedFn is_input_assigned = nullptr;
+  RequestGetUserWordFn request_get_user_word = nullptr;
+  RequestSetUserWordFn request_set_user_word = nullptr;
+  ClipGetErrorTextFn clip_get_error_text = nullptr;
+  ProjectFrameRateFn project_frame_rate = nullptr;
+  GeoGetBBoxFn geo_get_bbox = nullptr;
 };
 
 // Copies the entries the library uses; a null table leaves every entry empty.
@@ -110,5 +138,19 @@ bool HostObjectSetValue(HostCallContext* ctx, LumetraObject object, const char* 
                         intptr_t value, int32_t index);
 intptr_t HostObjectOperation(HostCallContext* ctx, LumetraObject object, const char* operation);
 intptr_t HostObjectComplete(HostCallContext* ctx, LumetraObject object);
+// Outline of a geometry as bezier segments; 0 for an empty slot.
+int32_t HostGeoGetCurves(HostCallContext* ctx, LumetraGeometry geometry, float time,
+                         bool closed_only, intptr_t user, LumetraCurveCallback callback);
+// Members of a group (capacity 0 only counts); 0 for an empty slot.
+int32_t HostGeoSubgeoGet(LumetraGeometry geometry, LumetraGeometry* members, int32_t capacity);
+bool HostIsInputAssigned(HostCallContext* ctx, int32_t input);
+intptr_t HostRequestGetUserWord(HostCallContext* ctx);
+void HostRequestSetUserWord(HostCallContext* ctx, intptr_t word);
+// Length of the context's error text (0: none, or the request was aborted).
+int32_t HostErrorTextLength(HostCallContext* ctx);
+// Frames per second of the project; 25 for an empty slot.
+int32_t HostProjectFrameRate();
+// Bounding box in the clip image's pixels; false (box untouched) for an empty slot.
+bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float box[4], float time);
 
 }  // namespace effects

@@ -1,8 +1,10 @@
 #include "effects/fake_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "anim/keyfloat.h"
+#include "geometry/geo_services.h"
 
 namespace effects_test {
 namespace {
@@ -12,10 +14,21 @@ FakeHost* g_host = nullptr;
 template <typename Handle>
 FakeObject* AsObject(Handle o) { return reinterpret_cast<FakeObject*>(o); }
 
-PIC* GetInputFrame(HostCallContext*, int32_t input, float) {
-  return input == 0 ? g_host->input0 : nullptr;
+PIC* GetInputFrame(HostCallContext*, int32_t input, float t) {
+  if (input != 0) return nullptr;
+  g_host->input_times.push_back(t);
+  return g_host->input_at ? g_host->input_at(t) : g_host->input0;
 }
-PIC* PicCopy(const PIC*) { return nullptr; }
+PIC* PicCopy(const PIC* pic) {
+  if (pic == nullptr || g_host->pic_create_fails) return nullptr;
+  ++g_host->pic_creates;
+  PIC* copy = FakeHost::MakePic(pic->width, pic->height);
+  copy->x = pic->x;
+  copy->y = pic->y;
+  copy->tag = pic->tag;
+  std::memcpy(copy->pixels, pic->pixels, static_cast<size_t>(pic->width) * pic->height * 4);
+  return copy;
+}
 int32_t ClipReportError(HostCallContext*, const char* text) {
   g_host->last_error = text ? text : "";
   return 1;
@@ -97,6 +110,87 @@ intptr_t ObjectComplete(HostCallContext*, LumetraObject object) {
   return 1;
 }
 
+int32_t IsInputAssigned(HostCallContext*, int32_t input) {
+  if (input != 0) return 0;
+  if (g_host->input_assigned >= 0) return g_host->input_assigned;
+  return g_host->input0 != nullptr || g_host->input_at ? 1 : 0;
+}
+intptr_t RequestGetUserWord(HostCallContext*) { return g_host->user_word; }
+int32_t RequestSetUserWord(HostCallContext*, intptr_t word) {
+  g_host->user_word = word;
+  return 1;
+}
+int32_t ClipGetErrorText(HostCallContext*, char* buffer, int32_t size) {
+  if (buffer != nullptr && size > 0) {
+    const size_t n = std::min(g_host->last_error.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, g_host->last_error.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<int32_t>(g_host->last_error.size());
+}
+int32_t FreeInputFrame(HostCallContext*, PIC*) {
+  ++g_host->input_frees;
+  return 1;
+}
+int32_t ProjectFrameRate() { return g_host->frame_rate; }
+
+lumetra::geometry::GeoFrame Frame() {
+  return lumetra::geometry::GeoFrameFor(g_host->geometries, g_host->image_width,
+                                        g_host->image_height, 1.f);
+}
+auto* AsGeometry(LumetraGeometry g) { return reinterpret_cast<lumetra::geometry::Geometry*>(g); }
+
+int32_t EmitShape(const FakeShape& shape, intptr_t user, LumetraCurveCallback cb) {
+  for (LumetraGeometry m : shape.members) {
+    auto it = g_host->shapes.find(m);
+    if (it == g_host->shapes.end()) return 0;
+    const int32_t r = EmitShape(it->second, user, cb);
+    if (r != 1) return r;
+  }
+  for (const auto& s : shape.segments) {
+    const int32_t r = cb(user, s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
+    if (r != 1) return r;
+  }
+  return 1;
+}
+int32_t GeoGetCurves(HostCallContext*, LumetraGeometry g, float time, int32_t closed_only,
+                     intptr_t user, LumetraCurveCallback cb) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) return EmitShape(it->second, user, cb);
+  if (g_host->geometries == nullptr) return 0;
+  return lumetra::geometry::GeoGetCurves(Frame(), AsGeometry(g), time, closed_only != 0, user, cb);
+}
+int32_t V_GeoSubgeoGet(LumetraGeometry g, LumetraGeometry* members, int32_t capacity) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) {
+    const auto& m = it->second.members;
+    for (int32_t i = 0; i < capacity && i < static_cast<int32_t>(m.size()); ++i) members[i] = m[i];
+    return static_cast<int32_t>(m.size());
+  }
+  if (g_host->geometries == nullptr) return 0;
+  return lumetra::geometry::V_GeoSubgeoGet(*g_host->geometries, AsGeometry(g),
+                                           reinterpret_cast<lumetra::geometry::Geometry**>(members),
+                                           capacity);
+}
+int32_t GeoGetBBox(HostCallContext*, LumetraGeometry g, float box[4], float time) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) {
+    box[0] = box[1] = 3e38f;
+    box[2] = box[3] = -3e38f;
+    for (const auto& s : it->second.segments) {
+      for (int i : {0, 4}) {
+        box[0] = std::min(box[0], s[i]);
+        box[2] = std::max(box[2], s[i]);
+        box[1] = std::min(box[1], s[i + 1]);
+        box[3] = std::max(box[3], s[i + 1]);
+      }
+    }
+    return 1;
+  }
+  lumetra::geometry::GeoGetBBox(Frame(), AsGeometry(g), box, time);
+  return 1;
+}
+
 template <typename Fn>
 void Put(effects::HostServiceTable& t, int slot, Fn fn) {
   t.slot[slot] = reinterpret_cast<effects::HostEntry>(fn);
@@ -133,6 +227,15 @@ FakeHost::FakeHost() {
   Put(table, kSlotObjectSetValue, &ObjectSetValue);
   Put(table, kSlotScriptRun, &ScriptRun);
   Put(table, kSlotObjectComplete, &ObjectComplete);
+  Put(table, kSlotIsInputAssigned, &IsInputAssigned);
+  Put(table, kSlotRequestGetUserWord, &RequestGetUserWord);
+  Put(table, kSlotRequestSetUserWord, &RequestSetUserWord);
+  Put(table, kSlotClipGetErrorText, &ClipGetErrorText);
+  Put(table, kSlotFreeInputFrame, &FreeInputFrame);
+  Put(table, kSlotProjectFrameRate, &ProjectFrameRate);
+  Put(table, kSlotGeoGetCurves, &GeoGetCurves);
+  Put(table, kSlotV_GeoSubgeoGet, &V_GeoSubgeoGet);
+  Put(table, kSlotGeoGetBBox, &GeoGetBBox);
   ctx.word[HCC_WORD_TAG] = HCC_REGISTRATION_TAG;
   ctx.word[HCC_WORD_KIND] = HCC_KIND_REGISTRATION;
 }

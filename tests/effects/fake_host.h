@@ -2,13 +2,20 @@
 // every object it builds, picture counters and an abort that trips at a chosen row.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host_api.h"
+
+namespace lumetra::geometry {
+class GeometryList;
+}
 
 namespace effects_test {
 
@@ -32,6 +39,13 @@ struct FakeObject {
   intptr_t Value(const std::string& key, bool* found = nullptr) const;
 };
 
+// A shape given straight in pixels: bezier segments (x0, y0, vx, vy, x1, y1, wx, wy), or
+// the members of a group (emitted in member order).
+struct FakeShape {
+  std::vector<std::array<float, 8>> segments;
+  std::vector<LumetraGeometry> members;
+};
+
 struct FakeHost {
   FakeHost();
   ~FakeHost();
@@ -46,11 +60,22 @@ struct FakeHost {
   intptr_t script_answer = 1;
   int32_t image_width = 8, image_height = 6;
   PIC* input0 = nullptr;           // GetInputFrame's answer for input 0
+  // When set, GetInputFrame's answer for input 0 at a time (input0 is then not used).
+  std::function<PIC*(float time)> input_at;
+  int input_assigned = -1;         // IsInputAssigned: -1 answers whether input 0 has a source
+  int32_t frame_rate = 25;
+  intptr_t user_word = 0;          // the request's user word
+  // Geometries: shapes in pixels by handle; any other handle goes to the geometry list,
+  // in a frame of image_width x image_height with square pixels.
+  std::map<LumetraGeometry, FakeShape> shapes;
+  const lumetra::geometry::GeometryList* geometries = nullptr;
 
   // Observations.
   std::deque<FakeObject> objects;
   std::vector<FakeObject*> completed;  // in order of ObjectComplete
   int pic_creates = 0, pic_frees = 0, check_aborts = 0, effects_completed = 0;
+  int input_frees = 0;
+  std::vector<float> input_times;  // times GetInputFrame was asked for
   std::vector<float> progress;
   std::string last_error;
   std::vector<std::string> scripts;

@@ -35,7 +35,7 @@ class EffectsMake : public ::testing::Test {
 };
 
 TEST_F(EffectsMake, LeastMakeCopiesInputZero) {
-  for (const char* signature : {"Blur 1.0 ZOLT Standard", "Bump 1.0 ZOLT Standard",
+  for (const char* signature : {"Recolor 1.0 ZOLT Standard", "Bump 1.0 ZOLT Standard",
                                 "Copy 1.0 ZOLT Standard", "Lightning, by Orvanta (D)"}) {
     SCOPED_TRACE(signature);
     host.progress.clear();

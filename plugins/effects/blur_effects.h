@@ -1,0 +1,13 @@
+// The blur family's make functions: Blur, Spread and Motion Blur.
+#pragma once
+
+#include "host_api.h"
+
+namespace effects {
+
+PIC* BlurMake(HostCallContext* ctx, void* data, float from, float to, float t);
+PIC* SpreadMake(HostCallContext* ctx, void* data, float from, float to, float t);
+// Keeps its progress in the render request's user word while input frames are missing.
+PIC* MotionBlurMake(HostCallContext* ctx, void* data, float from, float to, float t);
+
+}  // namespace effects
