@@ -1,8 +1,9 @@
 // Shape raster. Crossings are found per monotonic piece of each record, for just the lines
 // the piece spans, so the cost follows the crossings, not lines x segments. Edge samples
-// live in two byte planes: row lines (one byte per column line position) and column lines
-// (one byte per row line position), each written with whole runs. The per-pixel rules run
-// in row bands over 64-row tiles of the column plane turned row-major.
+// live in byte planes written with whole runs: per pixel row its lower and upper edge, per
+// pixel column its left and right edge (a line seen from each side, so that a boundary on
+// a line is inside for the pixels on its inner side). The per-pixel rules run in row bands
+// over 64-row tiles of the column planes turned row-major.
 #include "shape_raster.h"
 
 #include <algorithm>
@@ -13,11 +14,12 @@
 
 namespace lumetra::effects {
 
+// In double, so that equal ends give exactly that value all along and t = 0 and t = 1
+// give p0 and p1.
 float HermiteAxis::Hermite(float t) const {
-  const float t2 = t * t;
-  const float t3 = t2 * t;
-  return (2.f * t3 - 3.f * t2 + 1.f) * p0 + (-2.f * t3 + 3.f * t2) * p1 +
-         (t3 - 2.f * t2 + t) * t0 + (t3 - t2) * t1;
+  const double u = t, u2 = u * u, u3 = u2 * u;
+  return static_cast<float>((2.0 * u3 - 3.0 * u2 + 1.0) * p0 + (-2.0 * u3 + 3.0 * u2) * p1 +
+                            (u3 - 2.0 * u2 + u) * t0 + (u3 - u2) * t1);
 }
 
 namespace {
@@ -86,7 +88,8 @@ void ShapeOutline::Add(const BezierSegment& s, float x_offset, float y_offset) {
 
 namespace {
 
-// A monotonic piece of a record and the lines [l0, l1) (relative to the first) it crosses.
+// A monotonic piece of a record and the lines [l0, l1) (relative to the first) it reaches,
+// ends included.
 struct Piece {
   const SegmentRecord* record;
   float ta, tb, pa, pb;
@@ -111,7 +114,7 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
       // Flat pieces never cross; a line at a shared end belongs to one piece only.
       if (!(lo < hi) || !std::isfinite(lo) || !std::isfinite(hi)) continue;
       const double l0 = std::max(std::ceil(lo) - first, 0.0);
-      const double l1 = std::min(std::ceil(hi) - first, static_cast<double>(count));
+      const double l1 = std::min(std::floor(hi) + 1.0 - first, static_cast<double>(count));
       if (!(l0 < l1)) continue;
       p.l0 = static_cast<int32_t>(l0);
       p.l1 = static_cast<int32_t>(l1);
@@ -122,6 +125,9 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
 }
 
 float Bisect(const Piece& p, float line) {
+  // A piece ending on the line crosses it at that end.
+  if (line == p.pa) return p.record->other.Hermite(p.ta);
+  if (line == p.pb) return p.record->other.Hermite(p.tb);
   const HermiteAxis& h = p.record->cross;
   const bool rising = p.pb >= p.pa;
   float ta = p.ta, tb = p.tb;
@@ -142,11 +148,29 @@ float Bisect(const Piece& p, float line) {
 
 constexpr int32_t kLinesPerChunk = 64;
 
+constexpr uint8_t kAbove = 1, kBelow = 2;
+
 struct Hit {
   int32_t line;
   float value;
+  uint8_t seen;  // kAbove, kBelow or both
   bool operator<(const Hit& o) const { return line != o.line ? line < o.line : value < o.value; }
 };
+
+void Gather(const std::vector<std::vector<Hit>>& hits, int32_t count, uint8_t side,
+            CrossingList* out) {
+  out->offset.assign(static_cast<size_t>(count) + 1, 0u);
+  for (const auto& chunk : hits) {
+    for (const Hit& h : chunk) {
+      if ((h.seen & side) == 0) continue;
+      ++out->offset[static_cast<size_t>(h.line) + 1];
+      out->value.push_back(h.value);
+    }
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    out->offset[static_cast<size_t>(i) + 1] += out->offset[static_cast<size_t>(i)];
+  }
+}
 
 }  // namespace
 
@@ -154,7 +178,12 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
                          const BandRunner& bands) {
   LineCrossings out;
   out.first = first;
-  if (count <= 0) return out;
+  out.count = std::max(count, 0);
+  if (count <= 0) {
+    out.above.offset.assign(1, 0u);
+    out.below.offset.assign(1, 0u);
+    return out;
+  }
   const std::vector<Piece> pieces = PiecesOf(records, first, count);
   const int32_t chunks = (count + kLinesPerChunk - 1) / kLinesPerChunk;
   std::vector<std::vector<Hit>> hits(static_cast<size_t>(chunks));
@@ -166,9 +195,12 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
       try {
         for (const Piece& p : pieces) {
           const int32_t l0 = std::max(p.l0, c0), l1 = std::min(p.l1, c1);
+          const float lo = std::min(p.pa, p.pb), hi = std::max(p.pa, p.pb);
           for (int32_t l = l0; l < l1; ++l) {
-            const float v = Bisect(p, static_cast<float>(first + l));
-            if (std::isfinite(v)) mine.push_back({l, v});
+            const auto line = static_cast<float>(first + l);
+            const auto seen = static_cast<uint8_t>((line < hi ? kAbove : 0) | (line > lo ? kBelow : 0));
+            const float v = Bisect(p, line);
+            if (std::isfinite(v)) mine.push_back({l, v, seen});
           }
         }
         std::sort(mine.begin(), mine.end());
@@ -180,19 +212,8 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
   };
   RunBands(bands, chunks, static_cast<int64_t>(pieces.size()) * 8, band);
   if (no_memory) throw std::bad_alloc();
-  size_t total = 0;
-  for (const auto& h : hits) total += h.size();
-  out.offset.assign(static_cast<size_t>(count) + 1, 0u);
-  out.value.reserve(total);
-  for (const auto& chunk : hits) {
-    for (const Hit& h : chunk) {
-      ++out.offset[static_cast<size_t>(h.line) + 1];
-      out.value.push_back(h.value);
-    }
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    out.offset[static_cast<size_t>(i) + 1] += out.offset[static_cast<size_t>(i)];
-  }
+  Gather(hits, count, kAbove, &out.above);
+  Gather(hits, count, kBelow, &out.below);
   return out;
 }
 
@@ -225,8 +246,14 @@ uint8_t EdgeCoverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) {
 
 namespace {
 
-// One kind of line pass: each line's pairs of crossings become edge samples along the
-// line, positions `origin` .. `origin + extent` (extent + 1 samples per line).
+void AddSample(uint8_t* sample, float part) {
+  const auto v = static_cast<uint32_t>(part * 255.f);
+  *sample = static_cast<uint8_t>(std::min<uint32_t>(*sample + v, 255));
+}
+
+// One line's pairs of crossings as edge samples along it, positions origin .. origin +
+// extent (extent + 1 samples). Each pair adds what it covers of a pixel, so an empty pair
+// adds nothing and a pair inside one pixel adds its own length.
 void LineSamples(const float* c, const float* end, int32_t origin, int32_t extent,
                  uint8_t* samples) {
   const int64_t n = (end - c) & ~int64_t{1};  // an unpaired last crossing is ignored
@@ -237,30 +264,52 @@ void LineSamples(const float* c, const float* end, int32_t origin, int32_t exten
     if (e < lo && s < lo) continue;
     s = std::max(s, lo);
     e = std::min(e, hi);
+    if (!(e > s)) continue;
     const auto i = static_cast<int32_t>(std::floor(s));
     const auto j = static_cast<int32_t>(std::floor(e));
-    samples[i - origin] = static_cast<uint8_t>((1.f - (s - static_cast<float>(i))) * 255.f);
+    if (i == j) {
+      AddSample(samples + (i - origin), e - s);
+      continue;
+    }
+    AddSample(samples + (i - origin), 1.f - (s - static_cast<float>(i)));
     const float out = e - static_cast<float>(j);
-    if (out > 0.f) samples[j - origin] = static_cast<uint8_t>(out * 255.f);
+    if (out > 0.f) AddSample(samples + (j - origin), out);
     if (j - 1 >= i + 1) std::memset(samples + (i + 1 - origin), 255, static_cast<size_t>(j - 1 - i));
   }
 }
 
 constexpr int32_t kTileRows = 64;
 
+// Edge samples of every target pixel: lower and upper per pixel row (W + 1 positions each),
+// left and right per pixel column (H + 1 positions each).
+struct EdgePlanes {
+  int32_t w, h;
+  std::vector<uint8_t> lower, upper, left, right;
+
+  EdgePlanes(int32_t width, int32_t height)
+      : w(width),
+        h(height),
+        lower(RowBytes() * static_cast<size_t>(height), 0),
+        upper(RowBytes() * static_cast<size_t>(height), 0),
+        left(ColumnBytes() * static_cast<size_t>(width), 0),
+        right(ColumnBytes() * static_cast<size_t>(width), 0) {}
+  size_t RowBytes() const { return static_cast<size_t>(w) + 1; }
+  size_t ColumnBytes() const { return static_cast<size_t>(h) + 1; }
+};
+
 struct CoverJob {
   const ImageView* pic;
-  const uint8_t* row_plane;     // (H + 1) lines x (W + 1)
-  const uint8_t* column_plane;  // (W + 1) lines x (H + 1)
+  const EdgePlanes* planes;
   uint32_t colour;
   std::atomic<bool> no_memory{false};
 
   void Band(int32_t begin, int32_t end) {
-    const int32_t w = pic->width, h = pic->height;
-    const size_t rstride = static_cast<size_t>(w) + 1, cstride = static_cast<size_t>(h) + 1;
-    std::vector<uint8_t> tile;
+    const int32_t w = pic->width;
+    const size_t rstride = planes->RowBytes(), cstride = planes->ColumnBytes();
+    std::vector<uint8_t> tile_l, tile_r;
     try {
-      tile.resize(static_cast<size_t>(kTileRows) * rstride);
+      tile_l.resize(static_cast<size_t>(kTileRows) * rstride);
+      tile_r.resize(static_cast<size_t>(kTileRows) * rstride);
     } catch (const std::bad_alloc&) {
       no_memory = true;
       return;
@@ -271,17 +320,22 @@ struct CoverJob {
       const int32_t k1 = std::min(end, k0 + kTileRows);
       const int32_t rows = k1 - k0;
       // The column samples of these rows, turned row-major: tile[k - k0][m].
-      for (int32_t m = 0; m <= w; ++m) {
-        const uint8_t* col = column_plane + static_cast<size_t>(m) * cstride + k0;
-        for (int32_t k = 0; k < rows; ++k) tile[static_cast<size_t>(k) * rstride + m] = col[k];
+      for (int32_t m = 0; m < w; ++m) {
+        const uint8_t* l = planes->left.data() + static_cast<size_t>(m) * cstride + k0;
+        const uint8_t* r = planes->right.data() + static_cast<size_t>(m) * cstride + k0;
+        for (int32_t k = 0; k < rows; ++k) {
+          tile_l[static_cast<size_t>(k) * rstride + m] = l[k];
+          tile_r[static_cast<size_t>(k) * rstride + m] = r[k];
+        }
       }
       for (int32_t k = k0; k < k1; ++k) {
-        const uint8_t* lower = row_plane + static_cast<size_t>(k) * rstride;
-        const uint8_t* upper = lower + rstride;
-        const uint8_t* side = tile.data() + static_cast<size_t>(k - k0) * rstride;
+        const uint8_t* lower = planes->lower.data() + static_cast<size_t>(k) * rstride;
+        const uint8_t* upper = planes->upper.data() + static_cast<size_t>(k) * rstride;
+        const uint8_t* left = tile_l.data() + static_cast<size_t>(k - k0) * rstride;
+        const uint8_t* right = tile_r.data() + static_cast<size_t>(k - k0) * rstride;
         uint8_t* px = pic->Row(k);
         for (int32_t m = 0; m < w; ++m, px += 4) {
-          const uint32_t b = lower[m], t = upper[m], l = side[m], r = side[m + 1];
+          const uint32_t b = lower[m], t = upper[m], l = left[m], r = right[m];
           uint32_t v;
           if ((b & t & l & r) == 255) {
             v = 255;
@@ -317,22 +371,35 @@ KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int3
   try {
     const LineCrossings rows = CrossLines(outline.rows, y, h + 1, bands);
     const LineCrossings columns = CrossLines(outline.columns, x, w + 1, bands);
-    const size_t rstride = static_cast<size_t>(w) + 1, cstride = static_cast<size_t>(h) + 1;
-    std::vector<uint8_t> row_plane(rstride * cstride, 0);
-    std::vector<uint8_t> column_plane(rstride * cstride, 0);
+    EdgePlanes planes(w, h);
+    const size_t rstride = planes.RowBytes(), cstride = planes.ColumnBytes();
+    // Line i is the lower edge of pixel row i (seen from above) and the upper edge of row
+    // i - 1 (seen from below).
     for (int32_t i = 0; i <= h; ++i) {
       if (abort(0.0)) return KernelStatus::kAborted;
-      LineSamples(rows.Begin(i), rows.End(i), x, w, row_plane.data() + static_cast<size_t>(i) * rstride);
+      if (i < h) {
+        LineSamples(rows.above.Begin(i), rows.above.End(i), x, w,
+                    planes.lower.data() + static_cast<size_t>(i) * rstride);
+      }
+      if (i > 0) {
+        LineSamples(rows.below.Begin(i), rows.below.End(i), x, w,
+                    planes.upper.data() + static_cast<size_t>(i - 1) * rstride);
+      }
     }
     for (int32_t i = 0; i <= w; ++i) {
       if (abort(0.0)) return KernelStatus::kAborted;
-      LineSamples(columns.Begin(i), columns.End(i), y, h,
-                  column_plane.data() + static_cast<size_t>(i) * cstride);
+      if (i < w) {
+        LineSamples(columns.above.Begin(i), columns.above.End(i), y, h,
+                    planes.left.data() + static_cast<size_t>(i) * cstride);
+      }
+      if (i > 0) {
+        LineSamples(columns.below.Begin(i), columns.below.End(i), y, h,
+                    planes.right.data() + static_cast<size_t>(i - 1) * cstride);
+      }
     }
     CoverJob job;
     job.pic = &pic;
-    job.row_plane = row_plane.data();
-    job.column_plane = column_plane.data();
+    job.planes = &planes;
     job.colour = colour;
     auto band = [&job](int32_t b, int32_t e) { job.Band(b, e); };
     RunBands(bands, h, w, band);
@@ -346,8 +413,8 @@ bool PointInOutline(const ShapeOutline& outline, float x, float y) {
   if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(y) > 1e9f) return false;
   const auto line = static_cast<int32_t>(std::floor(y));
   const LineCrossings c = CrossLines(outline.rows, line, 1, {});
-  const float* v = c.Begin(0);
-  const int64_t n = (c.End(0) - v) & ~int64_t{1};  // an unpaired last crossing is ignored
+  const float* v = c.above.Begin(0);
+  const int64_t n = (c.above.End(0) - v) & ~int64_t{1};  // an unpaired last crossing is ignored
   bool parity = false;
   for (int64_t i = 0; i < n; ++i) {
     parity = !parity;

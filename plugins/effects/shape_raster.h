@@ -48,17 +48,23 @@ struct ShapeOutline {
   void Add(const BezierSegment& s, float x_offset = 0.f, float y_offset = 0.f);
 };
 
-// Crossings of the lines first .. first + count - 1: values of line i at
-// value[offset[i] .. offset[i + 1]), ascending. A piece is crossed by L when
-// min <= L < max of its end values (flat pieces never), so a vertex on a line counts once.
-struct LineCrossings {
-  int32_t first = 0;
+// Crossings of the lines first .. first + count - 1, seen from just above a line (`above`,
+// pieces with min <= L < max) and from just below it (`below`, min < L <= max): a vertex on
+// a line counts once in each, flat pieces never, and a boundary lying on a line is inside
+// for the pixels on its inner side. Values of line i in a list: [offset[i], offset[i + 1]),
+// ascending.
+struct CrossingList {
   std::vector<uint32_t> offset;  // count + 1 entries
   std::vector<float> value;
 
-  int32_t Count() const { return offset.empty() ? 0 : static_cast<int32_t>(offset.size() - 1); }
   const float* Begin(int32_t i) const { return value.data() + offset[static_cast<size_t>(i)]; }
   const float* End(int32_t i) const { return value.data() + offset[static_cast<size_t>(i) + 1]; }
+};
+
+struct LineCrossings {
+  int32_t first = 0;
+  int32_t count = 0;
+  CrossingList above, below;
 };
 
 // Throws std::bad_alloc when memory runs out.
@@ -75,7 +81,7 @@ uint8_t EdgeCoverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r);
 KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int32_t x, int32_t y,
                          uint32_t colour, const BandRunner& bands, const AbortCheck& abort = {});
 
-// Even-odd test of (x, y) against the crossings of the row line through floor(y).
+// Even-odd test of (x, y) against the crossings seen just above the row line floor(y).
 bool PointInOutline(const ShapeOutline& outline, float x, float y);
 
 }  // namespace lumetra::effects
