@@ -13,6 +13,11 @@ inline constexpr int32_t kFillModeCombine = 0;
 inline constexpr int32_t kFillModeUnion = 1;
 inline constexpr int32_t kFillShadowAlphaOutput = 1 << 2;
 
+// Init functions: the effects' defaults.
+int32_t FillShapeInit(HostCallContext* ctx, void* data);
+int32_t FillShapeDropShadowInit(HostCallContext* ctx, void* data);
+int32_t MatteInit(HostCallContext* ctx, void* data);
+
 PIC* FillShapeMake(HostCallContext* ctx, void* data, float from, float to, float t);
 PIC* FillShapeDropShadowMake(HostCallContext* ctx, void* data, float from, float to, float t);
 PIC* MatteMake(HostCallContext* ctx, void* data, float from, float to, float t);

@@ -48,6 +48,14 @@ int32_t CheckAbort(HostCallContext*, float progress) {
   g_host->progress.push_back(progress);
   return ++g_host->check_aborts == g_host->abort_after_checks ? 1 : 0;
 }
+KeyfloatKey* KeyfloatKeySet(KeyfloatKey** first, float t, int8_t components, float x, float y,
+                            float z) {
+  return lumetra::anim::KeyfloatKeySet(first, t, components, x, y, z);
+}
+float KeyfloatKeyAccess(KeyfloatKey* key, int32_t write, float* x, float* y, float* z,
+                        float* tension, float* continuity, float* bias) {
+  return lumetra::anim::KeyfloatKeyAccess(key, write, x, y, z, tension, continuity, bias);
+}
 void KeyfloatEvaluate(const KeyfloatKey* first, float t, float* x, float* y, float* z) {
   lumetra::anim::KeyfloatEvaluate(first, t, x, y, z);
 }
@@ -220,6 +228,8 @@ FakeHost::FakeHost() {
   Put(table, kSlotPicFree, &PicFree);
   Put(table, kSlotCheckAbort, &CheckAbort);
   Put(table, kSlotKeyfloatEvaluate, &KeyfloatEvaluate);
+  Put(table, kSlotKeyfloatKeySet, &KeyfloatKeySet);
+  Put(table, kSlotKeyfloatKeyAccess, &KeyfloatKeyAccess);
   Put(table, kSlotClipGetValue, &ClipGetValue);
   Put(table, kSlotObjectCreate, &ObjectCreate);
   Put(table, kSlotObjectAddField, &ObjectAddField);
