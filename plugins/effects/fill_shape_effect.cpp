@@ -116,7 +116,10 @@ bool RenderShape(const ShapeJob& job, PIC* pic, const PIC* bg) {
   if ((job.mode & kFillModeMask) == kFillModeUnion && HostGeoSubgeoGet(job.geometry, nullptr, 0) > 1) {
     Trace("FillS my_render: combine method");
     std::memset(pic->pixels, 0, PixelBytes(pic));
-    if (!FillMembers(job, pic, job.geometry, 0)) return false;
+    if (!FillMembers(job, pic, job.geometry, 0)) {
+      Trace("FillS my_render: return");
+      return false;
+    }
     ForRows(pic, [&](int32_t y) {
       uint8_t* p = pic->pixels + static_cast<size_t>(y) * pic->width * 4;
       const uint8_t* q = bg ? bg->pixels + static_cast<size_t>(y) * pic->width * 4 : nullptr;
@@ -138,7 +141,10 @@ bool RenderShape(const ShapeJob& job, PIC* pic, const PIC* bg) {
     });
   } else {
     Trace("FillS my_render: standard method");
-    if (!FillOne(job, pic, job.geometry, ColourWord(c.r, c.g, c.b, 255), -1)) return false;
+    if (!FillOne(job, pic, job.geometry, ColourWord(c.r, c.g, c.b, 255), -1)) {
+      Trace("FillS my_render: return");
+      return false;
+    }
   }
   Trace("FillS my_render: succ end");
   return true;
@@ -186,12 +192,10 @@ OutputPic ColourPass(const ShapeJob& job, OutputPic pic, const PIC* bg, float bl
   return pic;
 }
 
-// The input (when assigned; *ready false while it is not there) and a picture to draw in:
-// a copy of the input, or a new frame.
-OutputPic StartPicture(HostCallContext* ctx, float t, const PIC** input, int32_t* width,
-                       bool* ready) {
+// The input (when assigned) and a picture to draw in: a copy of the input, or a new frame.
+// Empty without a report while the input is not there yet.
+OutputPic StartPicture(HostCallContext* ctx, float t, const PIC** input, int32_t* width) {
   *input = nullptr;
-  *ready = true;
   int32_t w = 0, h = 0;
   if (!FrameSize(ctx, &w, &h)) {
     HostReportError(ctx, kTextIllegalParameter);
@@ -201,10 +205,7 @@ OutputPic StartPicture(HostCallContext* ctx, float t, const PIC** input, int32_t
   OutputPic pic;
   if (HostIsInputAssigned(ctx, 0)) {
     const PIC* in = HostGetInputFrame(ctx, 0, t);
-    if (in == nullptr || in->pixels == nullptr || in->width < 1 || in->height < 1) {
-      *ready = false;
-      return {};
-    }
+    if (in == nullptr || in->pixels == nullptr || in->width < 1 || in->height < 1) return {};
     *input = in;
     pic = OutputPic(HostPicCopy(in));
   } else {
@@ -222,8 +223,7 @@ PIC* FillShapeMake(HostCallContext* ctx, void* data, float from, float to, float
     const auto* d = data != nullptr ? static_cast<const FillShapeData*>(data) : &kEmpty;
     const PIC* input = nullptr;
     int32_t width = 0;
-    bool ready = true;
-    OutputPic pic = StartPicture(ctx, t, &input, &width, &ready);
+    OutputPic pic = StartPicture(ctx, t, &input, &width);
     if (!pic) return nullptr;
     const float nt = NormalisedTime(from, to, t);
     const ShapeJob job{ctx, reinterpret_cast<LumetraGeometry>(d->Geo), t, ColourAt(d->clr, nt),
@@ -242,8 +242,7 @@ PIC* FillShapeDropShadowMake(HostCallContext* ctx, void* data, float from, float
         data != nullptr ? static_cast<const FillShapeDropShadowData*>(data) : &kEmpty;
     const PIC* input = nullptr;
     int32_t width = 0;
-    bool ready = true;
-    OutputPic pic = StartPicture(ctx, t, &input, &width, &ready);
+    OutputPic pic = StartPicture(ctx, t, &input, &width);
     if (!pic) return nullptr;
     const float nt = NormalisedTime(from, to, t);
     const auto geometry = reinterpret_cast<LumetraGeometry>(d->Geo);
