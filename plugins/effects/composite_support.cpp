@@ -28,8 +28,6 @@ AbortCheck AbortOf(HostCallContext* ctx) {
           ctx};
 }
 
-BandRunner MakeBands() { return BandRunner{nullptr, nullptr, 0}; }
-
 FrameRect UnionOf(const PIC* a, const PIC* b) {
   const int32_t x0 = std::min<int32_t>(a->x, b->x);
   const int32_t y0 = std::min<int32_t>(a->y, b->y);

@@ -1,5 +1,5 @@
 // What the compositing makes share: pictures seen as placed views, the abort check and
-// row bands of a make call, and making or copying output pictures with their own texts.
+// and making or copying output pictures with their own texts.
 #pragma once
 
 #include "placed_view.h"
@@ -23,8 +23,6 @@ PlacedImage PlacedOut(PIC* pic);
 
 // The render request's abort check on ctx.
 AbortCheck AbortOf(HostCallContext* ctx);
-// Bands over every processor: the bytes do not depend on the count.
-BandRunner MakeBands();
 
 // The union of two pictures' rectangles: x, y, width, height.
 struct FrameRect {

@@ -103,7 +103,7 @@ PIC* CropMake(HostCallContext* ctx, void* data, float from, float to, float t) {
     }
     if (geometry) {
       float box[4] = {0.f, 0.f, 0.f, 0.f};
-      HostGeoGetBBox(ctx, geo, t, box);
+      HostGeoGetBBox(ctx, geo, box, t);
       const int32_t gx0 = Trunc(box[0] + 0.0001), gy0 = Trunc(box[1] + 0.0001);
       const int32_t gx1 = Trunc(box[2] + 0.9999), gy1 = Trunc(box[3] + 0.9999);
       if (margins) {

@@ -9,7 +9,7 @@ namespace effects {
 // anti-aliased edges.
 bool CropGeometryCoverage(HostCallContext* ctx, LumetraGeometry geometry, float t, PIC* out) {
   float box[4] = {0.f, 0.f, 0.f, 0.f};
-  if (!HostGeoGetBBox(ctx, geometry, t, box)) {
+  if (!HostGeoGetBBox(ctx, geometry, box, t)) {
     HostReportError(ctx, kTextIllegalParameter);
     return false;
   }

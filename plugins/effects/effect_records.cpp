@@ -1,9 +1,11 @@
 // Every record of the library, in registration order.
 #include <cstddef>
 
+#include "blur_effects.h"
 #include "compositing_effects.h"
 #include "effect_blocks.h"
 #include "effect_table.h"
+#include "fill_effects.h"
 #include "least_make.h"
 
 namespace effects {
@@ -71,9 +73,9 @@ constexpr EffectDef kBlur = {
     .dialog = "EditBlurDlg",
     .fields = kBlurFields,
     .block_size = sizeof(BlurData),
-    .init = InitDefaults,
+    .init = BlurInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = BlurMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -228,9 +230,9 @@ constexpr EffectDef kFillShape = {
     .dialog = "EditFillDlg",
     .fields = kFillShapeFields,
     .block_size = sizeof(FillShapeData),
-    .init = InitDefaults,
+    .init = FillShapeInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = FillShapeMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -260,9 +262,9 @@ constexpr EffectDef kFillShapeDropShadow = {
     .dialog = "EditFillsDlg",
     .fields = kFillShapeDropShadowFields,
     .block_size = sizeof(FillShapeDropShadowData),
-    .init = InitDefaults,
+    .init = FillShapeDropShadowInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = FillShapeDropShadowMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -361,9 +363,9 @@ constexpr EffectDef kMatte = {
     .dialog = "EditMatteDlg",
     .fields = kMatteFields,
     .block_size = sizeof(MatteData),
-    .init = InitDefaults,
+    .init = MatteInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeTransparent,
+    .make = MatteMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -741,9 +743,9 @@ constexpr EffectDef kSpread = {
     .dialog = "EditDirBlurDlg",
     .fields = kSpreadFields,
     .block_size = sizeof(SpreadData),
-    .init = InitDefaults,
+    .init = SpreadInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = SpreadMake,
     .make_sound = nullptr,
     .format = nullptr,
 };
@@ -810,9 +812,9 @@ constexpr EffectDef kMotionBlur = {
     .dialog = "EditMBlurDlg",
     .fields = kMotionBlurFields,
     .block_size = sizeof(MotionBlurData),
-    .init = InitDefaults,
+    .init = MotionBlurInit,
     .edit = EditWithoutDialog,
-    .make = LeastMakeCopy,
+    .make = MotionBlurMake,
     .make_sound = nullptr,
     .format = nullptr,
 };

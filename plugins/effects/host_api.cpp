@@ -36,7 +36,12 @@ void HostApiCopy(const HostServiceTable* table) {
   g_host.object_set_value = Entry<ObjectSetValueFn>(t, kSlotObjectSetValue);
   g_host.script_run = Entry<ScriptRunFn>(t, kSlotScriptRun);
   g_host.object_complete = Entry<ObjectCompleteFn>(t, kSlotObjectComplete);
+  g_host.geo_get_curves = Entry<GeoGetCurvesFn>(t, kSlotGeoGetCurves);
+  g_host.v_geo_subgeo_get = Entry<V_GeoSubgeoGetFn>(t, kSlotV_GeoSubgeoGet);
   g_host.is_input_assigned = Entry<IsInputAssignedFn>(t, kSlotIsInputAssigned);
+  g_host.request_get_user_word = Entry<RequestGetUserWordFn>(t, kSlotRequestGetUserWord);
+  g_host.request_set_user_word = Entry<RequestSetUserWordFn>(t, kSlotRequestSetUserWord);
+  g_host.clip_get_error_text = Entry<ClipGetErrorTextFn>(t, kSlotClipGetErrorText);
   g_host.project_frame_rate = Entry<ProjectFrameRateFn>(t, kSlotProjectFrameRate);
   g_host.pic_place_in_rect = Entry<PicPlaceInRectFn>(t, kSlotPicPlaceInRect);
   g_host.geo_get_bbox = Entry<GeoGetBBoxFn>(t, kSlotGeoGetBBox);
@@ -124,20 +129,45 @@ intptr_t HostObjectComplete(HostCallContext* ctx, LumetraObject object) {
   return g_host.object_complete ? g_host.object_complete(ctx, object) : 0;
 }
 
+int32_t HostGeoGetCurves(HostCallContext* ctx, LumetraGeometry geometry, float time,
+                         bool closed_only, intptr_t user, LumetraCurveCallback callback) {
+  return g_host.geo_get_curves
+             ? g_host.geo_get_curves(ctx, geometry, time, closed_only ? 1 : 0, user, callback)
+             : 0;
+}
+
+int32_t HostGeoSubgeoGet(LumetraGeometry geometry, LumetraGeometry* members, int32_t capacity) {
+  return g_host.v_geo_subgeo_get ? g_host.v_geo_subgeo_get(geometry, members, capacity) : 0;
+}
+
 bool HostIsInputAssigned(HostCallContext* ctx, int32_t input) {
   return g_host.is_input_assigned && g_host.is_input_assigned(ctx, input) != 0;
 }
 
+intptr_t HostRequestGetUserWord(HostCallContext* ctx) {
+  return g_host.request_get_user_word ? g_host.request_get_user_word(ctx) : 0;
+}
+
+void HostRequestSetUserWord(HostCallContext* ctx, intptr_t word) {
+  if (g_host.request_set_user_word) g_host.request_set_user_word(ctx, word);
+}
+
+int32_t HostErrorTextLength(HostCallContext* ctx) {
+  return g_host.clip_get_error_text ? g_host.clip_get_error_text(ctx, nullptr, 0) : 0;
+}
+
 int32_t HostProjectFrameRate() {
-  return g_host.project_frame_rate ? g_host.project_frame_rate() : 0;
+  return g_host.project_frame_rate ? g_host.project_frame_rate() : 25;
+}
+
+bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float box[4], float time) {
+  if (!g_host.geo_get_bbox) return false;
+  g_host.geo_get_bbox(ctx, geometry, box, time);
+  return true;
 }
 
 PIC* HostPicPlaceInRect(const PIC* pic, const LumetraRectF& rect) {
   return g_host.pic_place_in_rect ? g_host.pic_place_in_rect(pic, &rect) : nullptr;
-}
-
-bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float time, float box[4]) {
-  return g_host.geo_get_bbox && g_host.geo_get_bbox(ctx, geometry, box, time) != 0;
 }
 
 bool HostKeyfloatKeySet(KeyfloatKey** curve, float t, int8_t components, float x, float y,

@@ -25,12 +25,17 @@ enum HostSlot : int {
   kSlotPicErrorText = 21,
   kSlotPicCreate = 23,
   kSlotPicFree = 27,
+  kSlotGeoGetCurves = 28,
   kSlotCheckAbort = 30,
   kSlotMemoryAllocate = 31,
   kSlotMemoryRelease = 32,
   kSlotKeyfloatEvaluate = 33,
   kSlotKeyfloatKeySet = 34,
+  kSlotV_GeoSubgeoGet = 40,
   kSlotIsInputAssigned = 52,
+  kSlotRequestGetUserWord = 53,
+  kSlotRequestSetUserWord = 54,
+  kSlotClipGetErrorText = 55,
   kSlotFreeInputFrame = 56,
   kSlotProjectFrameRate = 70,
   kSlotClipGetValue = 79,
@@ -62,7 +67,15 @@ using FreeInputFrameFn = int32_t (*)(HostCallContext* ctx, PIC* pic);
 using KeyfloatKeyAccessFn = float (*)(KeyfloatKey* key, int32_t write, float* x, float* y,
                                       float* z, float* tension, float* continuity, float* bias);
 using ScriptRunFn = intptr_t (*)(HostCallContext* ctx, const char* text);
+using GeoGetCurvesFn = int32_t (*)(HostCallContext* ctx, LumetraGeometry geometry, float time,
+                                   int32_t closed_only, intptr_t user,
+                                   LumetraCurveCallback callback);
+using V_GeoSubgeoGetFn = int32_t (*)(LumetraGeometry geometry, LumetraGeometry* members,
+                                     int32_t capacity);
 using IsInputAssignedFn = int32_t (*)(HostCallContext* ctx, int32_t input);
+using RequestGetUserWordFn = intptr_t (*)(HostCallContext* ctx);
+using RequestSetUserWordFn = int32_t (*)(HostCallContext* ctx, intptr_t word);
+using ClipGetErrorTextFn = int32_t (*)(HostCallContext* ctx, char* buffer, int32_t size);
 using ProjectFrameRateFn = int32_t (*)();
 using PicPlaceInRectFn = PIC* (*)(const PIC* pic, const LumetraRectF* rect);
 using GeoGetBBoxFn = int32_t (*)(HostCallContext* ctx, LumetraGeometry geometry, float box[4],
@@ -91,7 +104,12 @@ struct HostApi {
   ObjectSetValueFn object_set_value = nullptr;
   ScriptRunFn script_run = nullptr;
   ObjectCompleteFn object_complete = nullptr;
+  GeoGetCurvesFn geo_get_curves = nullptr;
+  V_GeoSubgeoGetFn v_geo_subgeo_get = nullptr;
   IsInputAssignedFn is_input_assigned = nullptr;
+  RequestGetUserWordFn request_get_user_word = nullptr;
+  RequestSetUserWordFn request_set_user_word = nullptr;
+  ClipGetErrorTextFn clip_get_error_text = nullptr;
   ProjectFrameRateFn project_frame_rate = nullptr;
   PicPlaceInRectFn pic_place_in_rect = nullptr;
   GeoGetBBoxFn geo_get_bbox = nullptr;
@@ -123,12 +141,21 @@ bool HostObjectSetValue(HostCallContext* ctx, LumetraObject object, const char* 
                         intptr_t value, int32_t index);
 intptr_t HostObjectOperation(HostCallContext* ctx, LumetraObject object, const char* operation);
 intptr_t HostObjectComplete(HostCallContext* ctx, LumetraObject object);
+// Outline of a geometry as bezier segments; 0 for an empty slot.
+int32_t HostGeoGetCurves(HostCallContext* ctx, LumetraGeometry geometry, float time,
+                         bool closed_only, intptr_t user, LumetraCurveCallback callback);
+// Members of a group (capacity 0 only counts); 0 for an empty slot.
+int32_t HostGeoSubgeoGet(LumetraGeometry geometry, LumetraGeometry* members, int32_t capacity);
 bool HostIsInputAssigned(HostCallContext* ctx, int32_t input);
-// Frames per second of the project; 0 when not answered.
+intptr_t HostRequestGetUserWord(HostCallContext* ctx);
+void HostRequestSetUserWord(HostCallContext* ctx, intptr_t word);
+// Length of the context's error text (0: none, or the request was aborted).
+int32_t HostErrorTextLength(HostCallContext* ctx);
+// Frames per second of the project; 25 for an empty slot.
 int32_t HostProjectFrameRate();
+// Bounding box in the clip image's pixels; false (box untouched) for an empty slot.
+bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float box[4], float time);
 PIC* HostPicPlaceInRect(const PIC* pic, const LumetraRectF& rect);
-// The geometry's bounding box (x0, y0, x1, y1) at time; false when not answered.
-bool HostGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float time, float box[4]);
 // A new key of up to three components at normalised time t; false when not made.
 bool HostKeyfloatKeySet(KeyfloatKey** curve, float t, int8_t components, float x, float y,
                         float z);

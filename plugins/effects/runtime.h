@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "host_api.h"
+#include "row_bands.h"
 
 namespace effects {
 
@@ -78,6 +79,9 @@ OutputPic CreateOutputPic(HostCallContext* ctx, int32_t width, int32_t height,
 bool FrameSize(HostCallContext* ctx, int32_t* width, int32_t* height);
 // Progress reported after row `row` of `height` rows: row / (height - 1), 1 for one row.
 float RowProgress(int32_t row, int32_t height);
+
+// The row bands the effects' kernels run in: the library's splitter over every processor.
+inline lumetra::effects::BandRunner MakeBands() { return {nullptr, nullptr, 0}; }
 
 // Calls row_fn(row) for every row bottom-up, asking CheckAbort after each; false when the
 // render was aborted (the caller then frees what it made and answers no picture).

@@ -546,7 +546,6 @@ TEST_F(Compositing, CropWithNeitherMarginsNorGeometryCopies) {
 // ---- Defaults ----------------------------------------------------------------------------
 
 TEST_F(Compositing, InitsWriteTheDefaults) {
-  host.make_keys = true;
   effects::PasteData paste{};
   effects::PasteInit(&host.ctx, &paste);
   EXPECT_EQ(paste.AlphaSource, 3);

@@ -1,8 +1,10 @@
 #include "effects/fake_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "anim/keyfloat.h"
+#include "geometry/geo_services.h"
 
 namespace effects_test {
 namespace {
@@ -14,25 +16,24 @@ FakeObject* AsObject(Handle o) { return reinterpret_cast<FakeObject*>(o); }
 
 PIC* GetInputFrame(HostCallContext*, int32_t input, float t) {
   g_host->fetches.emplace_back(input, t);
-  if (input == 0 && g_host->input0 != nullptr) return g_host->input0;
+  if (input == 0) {
+    g_host->input_times.push_back(t);
+    if (g_host->input_at) return g_host->input_at(t);
+    if (g_host->input0 != nullptr) return g_host->input0;
+  }
   const auto it = g_host->inputs.find(input);
   return it != g_host->inputs.end() ? it->second : nullptr;
 }
-int32_t IsInputAssigned(HostCallContext*, int32_t input) {
-  return (input == 0 && g_host->input0 != nullptr) || g_host->inputs.count(input) != 0 ||
-         g_host->assigned_empty.count(input) != 0;
+PIC* PicCopy(const PIC* pic) {
+  if (pic == nullptr || g_host->pic_create_fails) return nullptr;
+  ++g_host->pic_creates;
+  PIC* copy = FakeHost::MakePic(pic->width, pic->height);
+  copy->x = pic->x;
+  copy->y = pic->y;
+  copy->tag = pic->tag;
+  std::memcpy(copy->pixels, pic->pixels, static_cast<size_t>(pic->width) * pic->height * 4);
+  return copy;
 }
-int32_t ProjectFrameRate() { return g_host->frame_rate; }
-int32_t GeoGetBBox(HostCallContext*, LumetraGeometry geometry, float box[4], float) {
-  for (int i = 0; i < 4; ++i) box[i] = g_host->bbox[i];
-  return geometry != nullptr ? 1 : 0;
-}
-KeyfloatKey* KeyfloatKeySet(KeyfloatKey** first, float t, int8_t components, float x, float y,
-                            float z) {
-  if (!g_host->make_keys) return nullptr;
-  return lumetra::anim::KeyfloatKeySet(first, t, components, x, y, z);
-}
-PIC* PicCopy(const PIC*) { return nullptr; }
 int32_t ClipReportError(HostCallContext*, const char* text) {
   g_host->last_error = text ? text : "";
   return 1;
@@ -51,6 +52,14 @@ void PicFree(PIC* pic) {
 int32_t CheckAbort(HostCallContext*, float progress) {
   g_host->progress.push_back(progress);
   return ++g_host->check_aborts == g_host->abort_after_checks ? 1 : 0;
+}
+KeyfloatKey* KeyfloatKeySet(KeyfloatKey** first, float t, int8_t components, float x, float y,
+                            float z) {
+  return lumetra::anim::KeyfloatKeySet(first, t, components, x, y, z);
+}
+float KeyfloatKeyAccess(KeyfloatKey* key, int32_t write, float* x, float* y, float* z,
+                        float* tension, float* continuity, float* bias) {
+  return lumetra::anim::KeyfloatKeyAccess(key, write, x, y, z, tension, continuity, bias);
 }
 void KeyfloatEvaluate(const KeyfloatKey* first, float t, float* x, float* y, float* z) {
   lumetra::anim::KeyfloatEvaluate(first, t, x, y, z);
@@ -116,6 +125,91 @@ intptr_t ObjectComplete(HostCallContext*, LumetraObject object) {
   return 1;
 }
 
+int32_t IsInputAssigned(HostCallContext*, int32_t input) {
+  if (input == 0 && g_host->input_assigned >= 0) return g_host->input_assigned;
+  if (input == 0 && (g_host->input0 != nullptr || g_host->input_at)) return 1;
+  return g_host->inputs.count(input) != 0 || g_host->assigned_empty.count(input) != 0 ? 1 : 0;
+}
+intptr_t RequestGetUserWord(HostCallContext*) { return g_host->user_word; }
+int32_t RequestSetUserWord(HostCallContext*, intptr_t word) {
+  g_host->user_word = word;
+  return 1;
+}
+int32_t ClipGetErrorText(HostCallContext*, char* buffer, int32_t size) {
+  if (buffer != nullptr && size > 0) {
+    const size_t n = std::min(g_host->last_error.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, g_host->last_error.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<int32_t>(g_host->last_error.size());
+}
+int32_t FreeInputFrame(HostCallContext*, PIC*) {
+  ++g_host->input_frees;
+  return 1;
+}
+int32_t ProjectFrameRate() { return g_host->frame_rate; }
+
+lumetra::geometry::GeoFrame Frame() {
+  return lumetra::geometry::GeoFrameFor(g_host->geometries, g_host->image_width,
+                                        g_host->image_height, 1.f);
+}
+auto* AsGeometry(LumetraGeometry g) { return reinterpret_cast<lumetra::geometry::Geometry*>(g); }
+
+int32_t EmitShape(const FakeShape& shape, intptr_t user, LumetraCurveCallback cb) {
+  for (LumetraGeometry m : shape.members) {
+    auto it = g_host->shapes.find(m);
+    if (it == g_host->shapes.end()) return 0;
+    const int32_t r = EmitShape(it->second, user, cb);
+    if (r != 1) return r;
+  }
+  for (const auto& s : shape.segments) {
+    const int32_t r = cb(user, s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
+    if (r != 1) return r;
+  }
+  return 1;
+}
+int32_t GeoGetCurves(HostCallContext*, LumetraGeometry g, float time, int32_t closed_only,
+                     intptr_t user, LumetraCurveCallback cb) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) return EmitShape(it->second, user, cb);
+  if (g_host->geometries == nullptr) return 0;
+  return lumetra::geometry::GeoGetCurves(Frame(), AsGeometry(g), time, closed_only != 0, user, cb);
+}
+int32_t V_GeoSubgeoGet(LumetraGeometry g, LumetraGeometry* members, int32_t capacity) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) {
+    const auto& m = it->second.members;
+    for (int32_t i = 0; i < capacity && i < static_cast<int32_t>(m.size()); ++i) members[i] = m[i];
+    return static_cast<int32_t>(m.size());
+  }
+  if (g_host->geometries == nullptr) return 0;
+  return lumetra::geometry::V_GeoSubgeoGet(*g_host->geometries, AsGeometry(g),
+                                           reinterpret_cast<lumetra::geometry::Geometry**>(members),
+                                           capacity);
+}
+int32_t GeoGetBBox(HostCallContext*, LumetraGeometry g, float box[4], float time) {
+  auto it = g_host->shapes.find(g);
+  if (it != g_host->shapes.end()) {
+    box[0] = box[1] = 3e38f;
+    box[2] = box[3] = -3e38f;
+    for (const auto& s : it->second.segments) {
+      for (int i : {0, 4}) {
+        box[0] = std::min(box[0], s[i]);
+        box[2] = std::max(box[2], s[i]);
+        box[1] = std::min(box[1], s[i + 1]);
+        box[3] = std::max(box[3], s[i + 1]);
+      }
+    }
+    return 1;
+  }
+  if (g_host->geometries == nullptr) {
+    for (int i = 0; i < 4; ++i) box[i] = g_host->bbox[i];
+    return g != nullptr ? 1 : 0;
+  }
+  lumetra::geometry::GeoGetBBox(Frame(), AsGeometry(g), box, time);
+  return 1;
+}
+
 template <typename Fn>
 void Put(effects::HostServiceTable& t, int slot, Fn fn) {
   t.slot[slot] = reinterpret_cast<effects::HostEntry>(fn);
@@ -145,6 +239,8 @@ FakeHost::FakeHost() {
   Put(table, kSlotPicFree, &PicFree);
   Put(table, kSlotCheckAbort, &CheckAbort);
   Put(table, kSlotKeyfloatEvaluate, &KeyfloatEvaluate);
+  Put(table, kSlotKeyfloatKeySet, &KeyfloatKeySet);
+  Put(table, kSlotKeyfloatKeyAccess, &KeyfloatKeyAccess);
   Put(table, kSlotClipGetValue, &ClipGetValue);
   Put(table, kSlotObjectCreate, &ObjectCreate);
   Put(table, kSlotObjectAddField, &ObjectAddField);
@@ -153,9 +249,14 @@ FakeHost::FakeHost() {
   Put(table, kSlotScriptRun, &ScriptRun);
   Put(table, kSlotObjectComplete, &ObjectComplete);
   Put(table, kSlotIsInputAssigned, &IsInputAssigned);
+  Put(table, kSlotRequestGetUserWord, &RequestGetUserWord);
+  Put(table, kSlotRequestSetUserWord, &RequestSetUserWord);
+  Put(table, kSlotClipGetErrorText, &ClipGetErrorText);
+  Put(table, kSlotFreeInputFrame, &FreeInputFrame);
   Put(table, kSlotProjectFrameRate, &ProjectFrameRate);
+  Put(table, kSlotGeoGetCurves, &GeoGetCurves);
+  Put(table, kSlotV_GeoSubgeoGet, &V_GeoSubgeoGet);
   Put(table, kSlotGeoGetBBox, &GeoGetBBox);
-  Put(table, kSlotKeyfloatKeySet, &KeyfloatKeySet);
   ctx.word[HCC_WORD_TAG] = HCC_REGISTRATION_TAG;
   ctx.word[HCC_WORD_KIND] = HCC_KIND_REGISTRATION;
 }

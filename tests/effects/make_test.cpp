@@ -2,7 +2,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "anim/keyfloat.h"
+#include "effect_blocks.h"
 #include "effect_table.h"
 #include "effects/fake_host.h"
 
@@ -35,7 +38,7 @@ class EffectsMake : public ::testing::Test {
 };
 
 TEST_F(EffectsMake, LeastMakeCopiesInputZero) {
-  for (const char* signature : {"Blur 1.0 ZOLT Standard", "Bump 1.0 ZOLT Standard",
+  for (const char* signature : {"Recolor 1.0 ZOLT Standard", "Bump 1.0 ZOLT Standard",
                                 "Copy 1.0 ZOLT Standard", "Lightning, by Orvanta (D)"}) {
     SCOPED_TRACE(signature);
     host.progress.clear();
@@ -102,13 +105,63 @@ TEST_F(EffectsMake, FrameOfUnusableSizeIsAnIllegalParameter) {
   EXPECT_EQ(host.pic_creates, 0);
 }
 
-TEST_F(EffectsMake, InitLeavesTheZeroedBlockAndAnswers1) {
+TEST_F(EffectsMake, InitAnswers1AndKeepsItsCurvesInTheBlock) {
   for (const effects::LibraryRecord& r : effects::LibraryRecords()) {
     if (r.effect == nullptr) continue;
     alignas(8) unsigned char block[1024] = {};
     ASSERT_LE(r.effect->block_size, sizeof block);
     EXPECT_EQ(r.effect->init(&host.ctx, block), 1) << r.effect->signature;
+    // The block owns what init made: the host frees it with the block.
+    for (const effects::FieldDef& f : r.effect->fields) {
+      if (std::string(f.type) != "keyfloat" && std::string(f.type) != "KEYFLOAT") continue;
+      for (int32_t i = 0; i < f.count; ++i) {
+        KeyfloatKey** curve = reinterpret_cast<KeyfloatKey**>(block + f.offset) + i;
+        lumetra::anim::KeyfloatFree(*curve);
+      }
+    }
   }
+}
+
+TEST_F(EffectsMake, ShapeAndBlurDefaults) {
+  auto first = [](const KeyfloatKey* c) {
+    return c == nullptr ? std::vector<float>{} : std::vector<float>{c->time, c->x, c->y, c->z};
+  };
+  alignas(8) unsigned char block[1024] = {};
+  ASSERT_EQ(Effect("Fill Shape/Drop Shadow 1.0 ZOLT Standard").init(&host.ctx, block), 1);
+  auto* s = reinterpret_cast<effects::FillShapeDropShadowData*>(block);
+  EXPECT_EQ(first(s->clr), (std::vector<float>{0.5f, 0.f, 0.f, 1.f}));
+  EXPECT_EQ(first(s->sx), (std::vector<float>{0.7f, 0.5f, 0.f, 0.f}));
+  EXPECT_EQ(first(s->sa), (std::vector<float>{0.25f, 0.f, 0.f, 0.f}));
+  EXPECT_EQ(first(s->sblur), (std::vector<float>{0.9f, 0.f, 0.f, 0.f}));
+  for (KeyfloatKey* c : {s->clr, s->a, s->blur, s->sx, s->sy, s->sclr, s->sa, s->sblur}) {
+    lumetra::anim::KeyfloatFree(c);
+  }
+  std::memset(block, 0, sizeof block);
+  ASSERT_EQ(Effect("Motion Blur 2 by Brevik").init(&host.ctx, block), 1);
+  auto* m = reinterpret_cast<effects::MotionBlurData*>(block);
+  ASSERT_NE(m->f, nullptr);
+  ASSERT_NE(m->f->next, nullptr);
+  EXPECT_EQ(first(m->f), (std::vector<float>{0.1f, 0.f, 0.f, 0.f}));
+  EXPECT_EQ(first(m->f->next), (std::vector<float>{1.f, 1.f, 0.f, 0.f}));
+  EXPECT_EQ(m->f->continuity, 1.f);
+  EXPECT_EQ(m->opc->continuity, 1.f);
+  EXPECT_EQ(m->steps, 15.f);
+  for (KeyfloatKey* c : {m->f, m->t, m->opc}) lumetra::anim::KeyfloatFree(c);
+  // A new Fill Shape fills in opaque blue.
+  std::memset(block, 0, sizeof block);
+  ASSERT_EQ(Effect("Fill Shape 1.0 ZOLT Standard").init(&host.ctx, block), 1);
+  auto* f = reinterpret_cast<effects::FillShapeData*>(block);
+  int handle = 0;
+  const auto g = reinterpret_cast<LumetraGeometry>(&handle);
+  host.shapes[g].segments = {{0, 0, 0, 0, 4, 0, 0, 0}, {4, 0, 0, 0, 4, 4, 0, 0},
+                             {4, 4, 0, 0, 0, 4, 0, 0}, {0, 4, 0, 0, 0, 0, 0, 0}};
+  f->Geo = reinterpret_cast<LumetraObject>(g);
+  host.input0 = nullptr;
+  PIC* out = Effect("Fill Shape 1.0 ZOLT Standard").make(&host.ctx, block, 0.f, 1.f, 0.3f);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(std::vector<uint8_t>(out->pixels, out->pixels + 4), (std::vector<uint8_t>{255, 0, 0, 255}));
+  FakeHost::FreePic(out);
+  for (KeyfloatKey* c : {f->clr, f->a, f->blur}) lumetra::anim::KeyfloatFree(c);
 }
 
 }  // namespace
