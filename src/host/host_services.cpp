@@ -10,6 +10,7 @@
 #include "host/clip_get_value.h"
 #include "host/context_clip.h"
 #include "host/edit_session.h"
+#include "host/geometry_services.h"
 #include "host/object_error.h"
 #include "host/plugin_registry.h"
 #include "host/typed_object.h"
@@ -249,11 +250,11 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {21, "PicErrorText", nullptr},
       {22, "unassigned_22", nullptr},
       {23, "PicCreate", nullptr},
-      {24, "GeometryFind", nullptr},
+      {24, "GeometryFind", S(SvcGeometryFind)},
       {25, "unassigned_25", nullptr},
       {26, "FileDialog", nullptr},
       {27, "PicFree", nullptr},
-      {28, "GeoGetCurves", nullptr},
+      {28, "GeoGetCurves", S(SvcGeoGetCurves)},
       {29, "ChooseGeometryDialog", nullptr},
       {30, "CheckAbort", nullptr},
       {31, "MemoryAllocate", S(SvcMemoryAllocate)},
@@ -262,17 +263,17 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {34, "KeyfloatKeySet", S(SvcKeyfloatKeySet)},
       {35, "ProjectFrameFormat", S(SvcProjectFrameFormat)},
       {36, "PicScale", nullptr},
-      {37, "GeoDistanceFrame", nullptr},
+      {37, "GeoDistanceFrame", S(SvcGeoDistanceFrame)},
       {38, "CurveEditorMessage", nullptr},
       {39, "reserved_39", nullptr},
-      {40, "V_GeoSubgeoGet", nullptr},
+      {40, "V_GeoSubgeoGet", S(SvcV_GeoSubgeoGet)},
       {41, "CurveEditorRange", nullptr},
       {42, "ColorDialog", nullptr},
       {43, "ValueDialog", nullptr},
       {44, "unassigned_44", nullptr},
       {45, "PicDraw", nullptr},
-      {46, "ClipGeometryField", nullptr},
-      {47, "ClipGeometryByFieldName", nullptr},
+      {46, "ClipGeometryField", S(SvcClipGeometryField)},
+      {47, "ClipGeometryByFieldName", S(SvcClipGeometryByFieldName)},
       {48, "EffectCreate", S(SvcEffectCreate)},
       {49, "EffectRegister", S(SvcEffectRegister)},
       {50, "EffectSetValue", S(SvcEffectSetValue)},
@@ -282,7 +283,7 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {54, "RequestSetUserWord", nullptr},
       {55, "ClipGetErrorText", S(ServiceClipGetErrorText)},
       {56, "FreeInputFrame", nullptr},
-      {57, "GeometryName", nullptr},
+      {57, "GeometryName", S(SvcGeometryName)},
       {58, "unassigned_58", nullptr},
       {59, "unassigned_59", nullptr},
       {60, "unassigned_60", nullptr},
@@ -328,8 +329,8 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {100, "V_ObjectSetValue", S(SvcV_ObjectSetValue)},
       {101, "ObjectComplete", S(SvcObjectComplete)},
       {102, "MediaItemFromBlock", nullptr},
-      {103, "GeoGetBBox", nullptr},
-      {104, "GeoDistance", nullptr},
+      {103, "GeoGetBBox", S(SvcGeoGetBBox)},
+      {104, "GeoDistance", S(SvcGeoDistance)},
   }};
   return rows;
 }

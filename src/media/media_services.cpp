@@ -6,11 +6,13 @@
 #include <new>
 
 #include "clipdata/template.h"
+#include "host/context_clip.h"
 #include "host/host_services.h"
 #include "host/object_error.h"
 #include "media/format_registry.h"
 #include "media/media_item.h"
 #include "media/media_load.h"
+#include "model/render_lock.h"
 #include "render/pic.h"
 #include "render/pic_convert.h"
 #include "render/pic_error.h"
@@ -18,6 +20,7 @@
 #include "render/pic_place.h"
 #include "render/pic_scale.h"
 #include "platform/ui_host.h"
+#include "script/script_run.h"
 
 namespace lumetra::media {
 namespace {
@@ -190,6 +193,24 @@ LumetraMediaItem SvcMediaItemFromBlock(HostCallContext* ctx, LumetraTemplate t, 
   });
 }
 
+// Runs without the render lock (the script lock comes first); the clip is checked before.
+intptr_t SvcScriptRun(HostCallContext* ctx, const char* text) {
+  return Guard<intptr_t>(ctx, [&]() -> intptr_t {
+    if (text == nullptr) {
+      project::ObjectReportError(ctx, "Script error");
+      return 0;
+    }
+    project::Clip* clip = nullptr;
+    {
+      project::RenderLockGuard lock(project::RenderLock());
+      clip = project::ContextClip(ctx);
+    }
+    const int result = script::ScriptRun(clip, text);
+    if (result == 0) project::ObjectReportError(ctx, "Script error");
+    return result;
+  });
+}
+
 }  // namespace
 
 void MediaServicesInstall() {
@@ -211,6 +232,7 @@ void MediaServicesInstall() {
   HostServiceInstall(88, SvcPicToRgb24);
   HostServiceInstall(89, SvcPicToRgb24Scaled);
   HostServiceInstall(97, SvcPicPlaceInRect);
+  HostServiceInstall(98, SvcScriptRun);
   HostServiceInstall(102, SvcMediaItemFromBlock);
 }
 

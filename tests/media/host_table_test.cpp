@@ -5,6 +5,8 @@
 #include <set>
 
 #include "media/media_fixture.h"
+#include "geometry/geo_ops.h"
+#include "geometry/geometry.h"
 #include "platform/tracked_memory.h"
 
 using namespace lumetra;
@@ -16,9 +18,10 @@ namespace {
 const std::set<int32_t> kUnassignedByDesign = {1,  5,  6,  7,  8,  9,  10, 11, 12, 22, 25,
                                                44, 58, 59, 60, 62, 83, 84, 85, 86, 96};
 // Slots whose services are built and must be wired.
-const std::set<int32_t> kWired = {0,  2,  3,  4,  13, 14, 17, 20, 21, 23, 27, 31, 32, 33, 34,
-                                  35, 36, 48, 49, 50, 52, 55, 61, 63, 64, 65, 66, 68, 69, 70,
-                                  79, 80, 81, 87, 88, 89, 90, 91, 92, 93, 94, 97, 100, 101, 102};
+const std::set<int32_t> kWired = {0,  2,  3,  4,  13, 14, 17, 20, 21, 23, 24, 27, 28, 31, 32,
+                                  33, 34, 35, 36, 37, 40, 46, 47, 48, 49, 50, 52, 55, 57, 61,
+                                  63, 64, 65, 66, 68, 69, 70, 79, 80, 81, 87, 88, 89, 90, 91,
+                                  92, 93, 94, 97, 98, 100, 101, 102, 103, 104};
 
 class HostTableTest : public MediaTest {
  protected:
@@ -154,6 +157,43 @@ TEST_F(HostTableTest, ProjectFrameRateWithoutAProjectIs25) {
   project_ = nullptr;
   EXPECT_EQ(host_->ProjectFrameRate(), 25);
   EXPECT_EQ(host_->ProjectFrameFormat(&w, &h, &aspect), nullptr);
+}
+
+TEST_F(HostTableTest, GeometrySlotsRefuseGeometriesOfNoProject) {
+  project::ProjectMakeCurrent(project_);
+  geometry::Geometry* g = project_->geometry.Append(
+      geometry::GeoCreate(geometry::kGeoGroup, "Outline", 0.5f, 0.5f, 0, 0, 0.0f));
+  ASSERT_NE(g, nullptr);
+  auto handle = reinterpret_cast<LumetraGeometry>(g);
+  EXPECT_EQ(host_->GeometryFind(nullptr, "Outline"), handle);
+  EXPECT_EQ(host_->GeometryFind(reinterpret_cast<LumetraProject>(project_), "Nothing"), nullptr);
+  char name[4];
+  EXPECT_EQ(host_->GeometryName(handle, name, sizeof name), 1);
+  EXPECT_STREQ(name, "Out");
+  EXPECT_EQ(host_->V_GeoSubgeoGet(handle, nullptr, 0), 0);  // an empty group
+
+  int32_t foreign_bytes[64] = {};
+  auto foreign = reinterpret_cast<LumetraGeometry>(foreign_bytes);
+  float box[4] = {-1, -1, -1, -1};
+  EXPECT_EQ(host_->GeoGetBBox(&ctx_, foreign, box, 0.0f), 0);
+  EXPECT_FLOAT_EQ(box[2], static_cast<float>(project_->settings.width));  // the whole image
+  EXPECT_FLOAT_EQ(host_->GeoDistance(&ctx_, foreign, 0.0f, 1.0f, 1.0f), 3e38f);
+  EXPECT_FLOAT_EQ(host_->GeoDistanceFrame(&ctx_, foreign, 0.0f, 1.0f, 1.0f), 3e38f);
+  EXPECT_EQ(host_->GeometryName(foreign, name, sizeof name), 0);
+  EXPECT_STREQ(name, "");
+  EXPECT_EQ(host_->V_GeoSubgeoGet(foreign, nullptr, 0), 0);
+  LumetraGeometry field = foreign;
+  EXPECT_EQ(host_->ClipGeometryField(&ctx_, &field), nullptr);
+  field = handle;
+  EXPECT_EQ(host_->ClipGeometryField(&ctx_, &field), handle);
+}
+
+TEST_F(HostTableTest, ScriptRunReportsAFailedRun) {
+  EXPECT_EQ(host_->ScriptRun(&ctx_, "this is not a script ((("), 0);
+  EXPECT_EQ(Error(), "Script error");
+  project::ObjectClearError(&ctx_);
+  EXPECT_EQ(host_->ScriptRun(&ctx_, nullptr), 0);
+  EXPECT_EQ(Error(), "Script error");
 }
 
 }  // namespace
