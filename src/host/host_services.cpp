@@ -10,6 +10,7 @@
 #include "host/clip_get_value.h"
 #include "host/context_clip.h"
 #include "host/edit_session.h"
+#include "host/effect_fields.h"
 #include "host/geometry_services.h"
 #include "host/object_error.h"
 #include "host/plugin_registry.h"
@@ -184,6 +185,13 @@ int32_t SvcEffectRegister(HostCallContext* ctx, LumetraEffect effect) {
     return EffectRegister(ctx, reinterpret_cast<ProcessRecord*>(effect)) != nullptr ? 1 : 0;
   });
 }
+int32_t SvcEffectAddField(HostCallContext* ctx, LumetraEffect effect, const char* field_name,
+                          const char* type_name, uint32_t offset, int32_t count) {
+  return Guard<int32_t>(ctx, [&] {
+    return EffectAddField(ctx, reinterpret_cast<ProcessRecord*>(effect), field_name, type_name,
+                          offset, count);
+  });
+}
 int32_t SvcEffectSetValue(HostCallContext* ctx, LumetraEffect effect, const char* key,
                           intptr_t value) {
   return static_cast<int32_t>(ObjectSetValue(ctx, effect, key, value, 0));
@@ -277,7 +285,7 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {48, "EffectCreate", S(SvcEffectCreate)},
       {49, "EffectRegister", S(SvcEffectRegister)},
       {50, "EffectSetValue", S(SvcEffectSetValue)},
-      {51, "EffectAddField", nullptr},
+      {51, "EffectAddField", S(SvcEffectAddField)},
       {52, "IsInputAssigned", S(SvcIsInputAssigned)},
       {53, "RequestGetUserWord", nullptr},
       {54, "RequestSetUserWord", nullptr},
