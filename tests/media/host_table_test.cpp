@@ -100,8 +100,11 @@ TEST_F(HostTableTest, FormatWalkAndFindByExtension) {
 }
 
 TEST_F(HostTableTest, SoundServicesRoundTripWhenBuilt) {
-  // Without the sound services the library's first call reaches the stub.
-  EXPECT_EQ(Probe("sound"), project::HostServiceAssigned(73) ? 1 : -1);
+  // Until the sound module has put its services in, the library's first call fails.
+  SoundBlock* block = host_->SoundCreate(0.0f, 1.0f, 1000, 2, 1);
+  const bool built = block != nullptr;
+  if (built) host_->SoundFree(block);
+  EXPECT_EQ(Probe("sound"), built ? 1 : -1);
 }
 
 TEST_F(HostTableTest, ClipServicesCheckTheirContext) {
