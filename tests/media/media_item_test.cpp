@@ -283,6 +283,65 @@ TEST_F(MediaFormatsTest, WavWrittenFieldByFieldAndDescribed) {
   }
 }
 
+// The test library's readers over every truncation and a corrupted byte at each header place:
+// never a read past the file (the sanitizers watch), a picture only for the whole file.
+TEST_F(MediaFormatsTest, ReadersSweptWithTruncatedAndCorruptedFiles) {
+  PIC* pic = host_->PicCreate(2, 2);
+  ASSERT_NE(pic, nullptr);
+  const std::string whole = Path("whole.tga");
+  ASSERT_EQ(OutputFormatFind("tga")->image_saver(&ctx_, nullptr, 0, pic, whole.c_str(), "VideoStream", 0), 1);
+  host_->PicFree(pic);
+  int16_t samples[4] = {1, 2, 3, 4};
+  SoundBlock block{0.0f, 0.004f, 4, 1000, 1, 2, reinterpret_cast<uint8_t*>(samples)};
+  const OutputFormat* wav = OutputFormatFind("wav");
+  const std::string whole_wav = Path("whole.wav");
+  const uintptr_t stream = wav->sound_start(&ctx_, nullptr);
+  ASSERT_EQ(wav->sound_saver(&ctx_, nullptr, stream, &block, whole_wav.c_str(), "AudioStream", 0.0f), 1);
+  ASSERT_EQ(wav->sound_finish(&ctx_, nullptr, stream), 1);
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  auto write = [](const std::string& path, const std::vector<char>& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  };
+  const std::vector<char> tga = read(whole), wave = read(whole_wav);
+  const InputFormat* tga_in = InputFormatFind("tga");
+  const InputFormat* wav_in = InputFormatFind("wav");
+  const std::string cut = Path("cut.tga"), cut_wav = Path("cut.wav");
+  for (std::size_t n = 0; n < tga.size(); ++n) {
+    write(cut, std::vector<char>(tga.begin(), tga.begin() + static_cast<std::ptrdiff_t>(n)));
+    EXPECT_EQ(host_->LoadImage(&ctx_, cut.c_str(), "", 0), nullptr) << n;
+    EXPECT_EQ(tga_in->image_informator(&ctx_, cut.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr), 0) << n;
+  }
+  for (std::size_t at = 0; at < 18; ++at) {
+    std::vector<char> bad = tga;
+    bad[at] = static_cast<char>(bad[at] ^ 0xFF);
+    write(cut, bad);
+    if (PIC* p = host_->LoadImage(&ctx_, cut.c_str(), "", 0)) host_->PicFree(p);
+  }
+  for (std::size_t n = 0; n <= wave.size(); ++n) {
+    write(cut_wav, std::vector<char>(wave.begin(), wave.begin() + static_cast<std::ptrdiff_t>(n)));
+    int32_t last = -1;
+    const int32_t answered = wav_in->sound_informator(&ctx_, cut_wav.c_str(), nullptr, nullptr,
+                                                      &last, nullptr, nullptr, nullptr);
+    if (n < 44) {
+      EXPECT_EQ(answered, 0) << n;
+    }
+    if (answered != 0) {
+      EXPECT_LE(last, 4) << n;  // never more samples than the file holds
+    }
+  }
+  for (std::size_t at = 0; at < 44; ++at) {
+    std::vector<char> bad = wave;
+    bad[at] = static_cast<char>(bad[at] ^ 0xFF);
+    write(cut_wav, bad);
+    wav_in->sound_informator(&ctx_, cut_wav.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+  project::ObjectClearError(&ctx_);
+}
+
 TEST_F(MediaFormatsTest, ImageInfoAndItemsFromParameterBlocks) {
   PIC* pic = host_->PicCreate(5, 4);
   ASSERT_NE(pic, nullptr);
