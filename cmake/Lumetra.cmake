@@ -79,3 +79,14 @@ function(lumetra_test_program target sources deps libs labels)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES ${properties})
 endfunction()
+
+# lumetra_use_test_formats(<test target>): the test program gets the test format library
+# of tests/plugins (target lumetra_test_formats: TGA and WAV read and written, numbered TGA
+# files) built first, and its path as the compile definition LUMETRA_TEST_FORMATS_PATH, to
+# load it through the library loader.
+set(LUMETRA_TEST_FORMATS_PATH ${PROJECT_BINARY_DIR}/tests/plugins/lib/TestFormats.ztl)
+function(lumetra_use_test_formats target)
+  add_dependencies(${target} lumetra_test_formats)
+  target_compile_definitions(${target}
+                             PRIVATE LUMETRA_TEST_FORMATS_PATH="${LUMETRA_TEST_FORMATS_PATH}")
+endfunction()

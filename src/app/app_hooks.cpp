@@ -2,6 +2,7 @@
 #include "app/app_hooks.h"
 
 #include "host/host_services.h"
+#include "media/media_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "platform/ui_host.h"
@@ -22,6 +23,7 @@ void AppHooks::InitThreadErrorSlot() {
 
 void AppHooks::FillHostServices() {
   project::HostServices();
+  media::MediaServicesInstall();
 }
 
 std::string AppHooks::LoadLibrary(const std::string& path) {

@@ -8,6 +8,7 @@
 #include "app/exit_status.h"
 #include "app/json_writer.h"
 #include "host/host_services.h"
+#include "media/media_services.h"
 #include "host/library_loader.h"
 #include "host/plugin_registry.h"
 #include "host/typed_object.h"
@@ -143,6 +144,7 @@ std::optional<int> RunPluginList(const std::vector<std::string>& args,
   }
   platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
   project::HostServices();
+  media::MediaServicesInstall();
   project::TypedObjectsInit();
   render::PicInit();
   const SecondPass pass = ReadSecondPass(rest);

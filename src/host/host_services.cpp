@@ -8,10 +8,17 @@
 #include "anim/keyfloat.h"
 #include "clipdata/clip_data_memory.h"
 #include "host/clip_get_value.h"
+#include "host/context_clip.h"
 #include "host/edit_session.h"
+#include "host/effect_fields.h"
+#include "host/geometry_services.h"
 #include "host/object_error.h"
 #include "host/plugin_registry.h"
 #include "host/typed_object.h"
+#include "model/project.h"
+#include "model/render_lock.h"
+#include "platform/format.h"
+#include "platform/tracked_memory.h"
 #include "platform/ui_host.h"
 
 namespace lumetra::project {
@@ -70,8 +77,102 @@ int32_t SvcClipGetValue(HostCallContext* ctx, const char* key, int32_t index, in
 void* SvcMemoryAllocate(size_t size) {
   return ClipDataAlloc(size);
 }
+// Strings, ALLOCBUF buffers, thumbnails and converted pixel buffers all come from the one
+// recorded allocator; anything else is refused instead of freed.
 void SvcMemoryRelease(void* block) {
-  ClipDataRelease(block);
+  if (block == nullptr) return;
+  if (ClipDataRelease(block)) return;
+  try {
+    platform::Status(kForeignBlockText);
+  } catch (...) {
+  }
+}
+
+// Copies text into a caller's buffer of size bytes, cut and terminated; false for no room.
+bool CopyOut(std::string_view text, char* buffer, int32_t size) {
+  if (buffer == nullptr || size <= 0) return false;
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+  if (n > 0) std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return true;
+}
+
+std::string_view TrackName(const Track& t) {
+  return {t.name, strnlen(t.name, sizeof t.name)};
+}
+
+int32_t SvcClipInputName(HostCallContext* ctx, int32_t input, char* buffer, int32_t size) {
+  return Guard<int32_t>(ctx, [&] {
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    RenderLockGuard lock(RenderLock());
+    const Clip* clip = ContextClip(ctx);
+    if (clip == nullptr) {
+      ObjectReportError(ctx, kNoClipText);
+      return 0;
+    }
+    if (input < 0 || static_cast<std::size_t>(input) >= clip->inputs.size() ||
+        clip->inputs[static_cast<std::size_t>(input)] == nullptr)
+      return 0;
+    return CopyOut(TrackName(*clip->inputs[static_cast<std::size_t>(input)]), buffer, size) ? 1 : 0;
+  });
+}
+
+int32_t SvcClipTrackName(HostCallContext* ctx, char* buffer, int32_t size) {
+  return Guard<int32_t>(ctx, [&] {
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    RenderLockGuard lock(RenderLock());
+    const Clip* clip = ContextClip(ctx);
+    if (clip != nullptr && clip->edited_clip != nullptr) clip = clip->edited_clip;
+    if (clip == nullptr || clip->track == nullptr) {
+      ObjectReportError(ctx, kNoClipText);
+      return 0;
+    }
+    return CopyOut(TrackName(*clip->track), buffer, size) ? 1 : 0;
+  });
+}
+
+int32_t SvcIsInputAssigned(HostCallContext* ctx, int32_t input) {
+  return Guard<int32_t>(ctx, [&] {
+    RenderLockGuard lock(RenderLock());
+    const Clip* clip = ContextClip(ctx);
+    if (clip == nullptr) {
+      ObjectReportError(ctx, kNoClipText);
+      return 0;
+    }
+    return input >= 0 && static_cast<std::size_t>(input) < clip->inputs.size() &&
+                   clip->inputs[static_cast<std::size_t>(input)] != nullptr
+               ? 1
+               : 0;
+  });
+}
+
+LumetraProject SvcProjectFrameFormat(int32_t* width, int32_t* height, float* aspect) {
+  return Guard<LumetraProject>(nullptr, [&]() -> LumetraProject {
+    RenderLockGuard lock(RenderLock());
+    Project* p = CurrentProject();
+    if (p == nullptr) return nullptr;
+    const DerivedValues d = ProjectDerivedValues();
+    if (width != nullptr) *width = d.preview_width;
+    if (height != nullptr) *height = d.preview_height;
+    if (aspect != nullptr) *aspect = p->settings.pixel_aspect;
+    return reinterpret_cast<LumetraProject>(p);
+  });
+}
+
+int32_t SvcProjectFrameRate() {
+  return Guard<int32_t>(nullptr, [] {
+    RenderLockGuard lock(RenderLock());
+    const Project* p = CurrentProject();
+    return p != nullptr && p->settings.time_base > 0 ? p->settings.time_base : kTimeBaseDefault;
+  });
+}
+
+intptr_t SvcTrackCheck(intptr_t, intptr_t word2, LumetraTrack track, intptr_t* out) {
+  return Guard<intptr_t>(nullptr, [&] {
+    RenderLockGuard lock(RenderLock());
+    if (out != nullptr && !TrackIsKnown(reinterpret_cast<const Track*>(track))) *out = 0;
+    return word2;
+  });
 }
 LumetraEffect SvcEffectCreate(const char* signature) {
   return Guard<LumetraEffect>(nullptr, [&]() -> LumetraEffect {
@@ -82,6 +183,13 @@ LumetraEffect SvcEffectCreate(const char* signature) {
 int32_t SvcEffectRegister(HostCallContext* ctx, LumetraEffect effect) {
   return Guard<int32_t>(ctx, [&] {
     return EffectRegister(ctx, reinterpret_cast<ProcessRecord*>(effect)) != nullptr ? 1 : 0;
+  });
+}
+int32_t SvcEffectAddField(HostCallContext* ctx, LumetraEffect effect, const char* field_name,
+                          const char* type_name, uint32_t offset, int32_t count) {
+  return Guard<int32_t>(ctx, [&] {
+    return EffectAddField(ctx, reinterpret_cast<ProcessRecord*>(effect), field_name, type_name,
+                          offset, count);
   });
 }
 int32_t SvcEffectSetValue(HostCallContext* ctx, LumetraEffect effect, const char* key,
@@ -109,16 +217,24 @@ int32_t SvcClipEditCancel(HostCallContext* ctx) {
   return Guard<int32_t>(ctx, [&] { return ClipEditCancel(ctx); });
 }
 
-template <typename Fn>
-LumetraUnassignedFn S(Fn fn) {
-  // Through the generic function type, which converts to and from every other.
-  using Generic = void (*)();
-  return reinterpret_cast<LumetraUnassignedFn>(reinterpret_cast<Generic>(fn));
+KeyfloatKey* SvcKeyfloatNearestKey(const KeyfloatKey* first, float time) {
+  return Guard<KeyfloatKey*>(nullptr, [&] { return anim::KeyfloatNearestKey(first, time); });
+}
+float SvcKeyfloatKeyAccess(KeyfloatKey* key, int32_t write, float* x, float* y, float* z,
+                           float* tension, float* continuity, float* bias) {
+  return Guard<float>(nullptr, [&] {
+    return anim::KeyfloatKeyAccess(key, write, x, y, z, tension, continuity, bias);
+  });
 }
 
-const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
-  static const std::array<HostServiceRow, HOST_SERVICE_COUNT> rows = {{
-      {0, "ClipInputName", nullptr},
+template <typename Fn>
+LumetraUnassignedFn S(Fn fn) {
+  return HostServiceCast(fn);
+}
+
+std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
+  static std::array<HostServiceRow, HOST_SERVICE_COUNT> rows = {{
+      {0, "ClipInputName", S(SvcClipInputName)},
       {1, "unassigned_1", nullptr},
       {2, "ClipDataChanged", S(SvcClipDataChanged)},
       {3, "ClipEditOk", S(SvcClipEditOk)},
@@ -132,7 +248,7 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {11, "unassigned_11", nullptr},
       {12, "unassigned_12", nullptr},
       {13, "PicDeinterlace", nullptr},
-      {14, "ClipTrackName", nullptr},
+      {14, "ClipTrackName", S(SvcClipTrackName)},
       {15, "ChooseInputDialog", nullptr},
       {16, "GetInputFrame", nullptr},
       {17, "PicCopy", nullptr},
@@ -142,40 +258,40 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {21, "PicErrorText", nullptr},
       {22, "unassigned_22", nullptr},
       {23, "PicCreate", nullptr},
-      {24, "GeometryFind", nullptr},
+      {24, "GeometryFind", S(SvcGeometryFind)},
       {25, "unassigned_25", nullptr},
       {26, "FileDialog", nullptr},
       {27, "PicFree", nullptr},
-      {28, "GeoGetCurves", nullptr},
+      {28, "GeoGetCurves", S(SvcGeoGetCurves)},
       {29, "ChooseGeometryDialog", nullptr},
       {30, "CheckAbort", nullptr},
       {31, "MemoryAllocate", S(SvcMemoryAllocate)},
       {32, "MemoryRelease", S(SvcMemoryRelease)},
       {33, "KeyfloatEvaluate", S(SvcKeyfloatEvaluate)},
       {34, "KeyfloatKeySet", S(SvcKeyfloatKeySet)},
-      {35, "ProjectFrameFormat", nullptr},
+      {35, "ProjectFrameFormat", S(SvcProjectFrameFormat)},
       {36, "PicScale", nullptr},
-      {37, "GeoDistanceFrame", nullptr},
+      {37, "GeoDistanceFrame", S(SvcGeoDistanceFrame)},
       {38, "CurveEditorMessage", nullptr},
       {39, "reserved_39", nullptr},
-      {40, "V_GeoSubgeoGet", nullptr},
+      {40, "V_GeoSubgeoGet", S(SvcV_GeoSubgeoGet)},
       {41, "CurveEditorRange", nullptr},
       {42, "ColorDialog", nullptr},
       {43, "ValueDialog", nullptr},
       {44, "unassigned_44", nullptr},
       {45, "PicDraw", nullptr},
-      {46, "ClipGeometryField", nullptr},
-      {47, "ClipGeometryByFieldName", nullptr},
+      {46, "ClipGeometryField", S(SvcClipGeometryField)},
+      {47, "ClipGeometryByFieldName", S(SvcClipGeometryByFieldName)},
       {48, "EffectCreate", S(SvcEffectCreate)},
       {49, "EffectRegister", S(SvcEffectRegister)},
       {50, "EffectSetValue", S(SvcEffectSetValue)},
-      {51, "EffectAddField", nullptr},
-      {52, "IsInputAssigned", nullptr},
+      {51, "EffectAddField", S(SvcEffectAddField)},
+      {52, "IsInputAssigned", S(SvcIsInputAssigned)},
       {53, "RequestGetUserWord", nullptr},
       {54, "RequestSetUserWord", nullptr},
       {55, "ClipGetErrorText", S(ServiceClipGetErrorText)},
       {56, "FreeInputFrame", nullptr},
-      {57, "GeometryName", nullptr},
+      {57, "GeometryName", S(SvcGeometryName)},
       {58, "unassigned_58", nullptr},
       {59, "unassigned_59", nullptr},
       {60, "unassigned_60", nullptr},
@@ -188,7 +304,7 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {67, "MediaFileDialog", nullptr},
       {68, "PicToRgb555Scaled", nullptr},
       {69, "PicDeinterlaceCopy", nullptr},
-      {70, "ProjectFrameRate", nullptr},
+      {70, "ProjectFrameRate", S(SvcProjectFrameRate)},
       {71, "MediaFileNameDialog", nullptr},
       {72, "TextHelpWindow", nullptr},
       {73, "SoundCreate", nullptr},
@@ -198,8 +314,8 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {77, "SoundResample", nullptr},
       {78, "SoundPlace", nullptr},
       {79, "ClipGetValue", S(SvcClipGetValue)},
-      {80, "KeyfloatNearestKey", nullptr},
-      {81, "KeyfloatKeyAccess", nullptr},
+      {80, "KeyfloatNearestKey", S(SvcKeyfloatNearestKey)},
+      {81, "KeyfloatKeyAccess", S(SvcKeyfloatKeyAccess)},
       {82, "DirectoryMenuDialog", nullptr},
       {83, "unassigned_83", nullptr},
       {84, "unassigned_84", nullptr},
@@ -212,7 +328,7 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {91, "ObjectAddField", S(SvcObjectAddField)},
       {92, "ObjectOperation", S(SvcObjectOperation)},
       {93, "ObjectSetValue", S(SvcObjectSetValue)},
-      {94, "TrackCheck", nullptr},
+      {94, "TrackCheck", S(SvcTrackCheck)},
       {95, "ListItemHelper", nullptr},
       {96, "unassigned_96", nullptr},
       {97, "PicPlaceInRect", nullptr},
@@ -221,8 +337,8 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {100, "V_ObjectSetValue", S(SvcV_ObjectSetValue)},
       {101, "ObjectComplete", S(SvcObjectComplete)},
       {102, "MediaItemFromBlock", nullptr},
-      {103, "GeoGetBBox", nullptr},
-      {104, "GeoDistance", nullptr},
+      {103, "GeoGetBBox", S(SvcGeoGetBBox)},
+      {104, "GeoDistance", S(SvcGeoDistance)},
   }};
   return rows;
 }
@@ -256,18 +372,43 @@ std::span<const HostServiceRow> HostServiceRows() {
   return Rows();
 }
 
-const HostServiceTable* HostServices() {
-  static const HostServiceTable table = [] {
+namespace {
+
+void WriteSlot(HostServiceTable& table, std::size_t slot, LumetraUnassignedFn fn) {
+  static_assert(sizeof table == HOST_SERVICE_COUNT * sizeof fn);
+  std::memcpy(reinterpret_cast<unsigned char*>(&table) + slot * sizeof fn, &fn, sizeof fn);
+}
+
+HostServiceTable& Table() {
+  static HostServiceTable table = [] {
     HostServiceTable t;
-    std::array<LumetraUnassignedFn, HOST_SERVICE_COUNT> slots{};
     for (const HostServiceRow& row : Rows())
-      slots[static_cast<std::size_t>(row.slot)] = row.service != nullptr ? row.service : &Unassigned;
-    slots[39] = nullptr;  // the one slot that holds nothing
-    static_assert(sizeof t == sizeof slots);
-    std::memcpy(&t, slots.data(), sizeof t);
+      WriteSlot(t, static_cast<std::size_t>(row.slot),
+                row.service != nullptr ? row.service : &Unassigned);
+    WriteSlot(t, kReservedSlot, nullptr);  // the one slot that holds nothing
     return t;
   }();
-  return &table;
+  return table;
+}
+
+}  // namespace
+
+const HostServiceTable* HostServices() {
+  return &Table();
+}
+
+bool HostServiceInstall(int32_t slot, LumetraUnassignedFn service) {
+  if (slot < 0 || slot >= HOST_SERVICE_COUNT || slot == kReservedSlot || service == nullptr)
+    return false;
+  HostServiceTable& table = Table();
+  Rows()[static_cast<std::size_t>(slot)].service = service;
+  WriteSlot(table, static_cast<std::size_t>(slot), service);
+  return true;
+}
+
+bool HostServiceAssigned(int32_t slot) {
+  return slot >= 0 && slot < HOST_SERVICE_COUNT &&
+         Rows()[static_cast<std::size_t>(slot)].service != nullptr;
 }
 
 }  // namespace lumetra::project

@@ -11,6 +11,13 @@
 namespace lumetra::project {
 
 inline constexpr std::string_view kUnassignedServiceText = "*** Nonexistant host function call ***";
+// What MemoryRelease reports for a block the host did not hand out (or released already).
+inline constexpr std::string_view kForeignBlockText =
+    "MemoryRelease: block not allocated by the host";
+// What a clip service reports when its context names no clip the host knows.
+inline constexpr std::string_view kNoClipText = "No clip in this call context";
+// The slot that holds no pointer at all.
+inline constexpr int32_t kReservedSlot = 39;
 
 struct HostServiceRow {
   int32_t slot;
@@ -22,6 +29,25 @@ struct HostServiceRow {
 std::span<const HostServiceRow> HostServiceRows();
 // The table, filled once on first use; valid for the life of the process.
 const HostServiceTable* HostServices();
+
+// A typed service as the slot's generic pointer: through the generic function type, which
+// converts to and from every other.
+template <typename Fn>
+LumetraUnassignedFn HostServiceCast(Fn fn) {
+  using Generic = void (*)();
+  return reinterpret_cast<LumetraUnassignedFn>(reinterpret_cast<Generic>(fn));
+}
+
+// The hook through which modules above the host (pictures, media, sound) put their
+// services into the table, at start-up before any library is loaded. False for slot 39,
+// a slot out of range or no service.
+bool HostServiceInstall(int32_t slot, LumetraUnassignedFn service);
+template <typename Fn>
+bool HostServiceInstall(int32_t slot, Fn fn) {
+  return HostServiceInstall(slot, HostServiceCast(fn));
+}
+// True when the slot holds its service rather than the stub.
+bool HostServiceAssigned(int32_t slot);
 
 // The services of the object protocol and the error text, as the table holds them.
 int32_t ServiceClipReportError(HostCallContext* ctx, const char* text);

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "host/effect_fields.h"
 #include "host/object_error.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
@@ -146,6 +147,36 @@ void EffectDiscard(ProcessRecord* record) {
   for (ProcessRecord* p = ProcessRegistryHead(); p != nullptr; p = p->next)
     if (p == record) return;  // registered records stay: clips may point at them
   R().effect_records.erase(record);
+}
+
+int32_t EffectAddField(HostCallContext* ctx, ProcessRecord* r, const char* field_name,
+                       const char* type_name, uint32_t offset, int32_t count) {
+  std::lock_guard lock(R().mutex);
+  auto it = R().effect_records.find(r);
+  if (it == R().effect_records.end()) {
+    ObjectReportError(ctx, "No template specified");
+    return 0;
+  }
+  for (ProcessRecord* p = ProcessRegistryHead(); p != nullptr; p = p->next)
+    if (p == r) {
+      ObjectReportError(ctx, "No template specified");  // clips are laid out by it already
+      return 0;
+    }
+  // Offsets are taken as addresses over a template based at 0.
+  auto data = it->second.data != nullptr ? std::make_unique<Template>(*it->second.data)
+                                         : std::make_unique<Template>();
+  const std::string error = TemplateAddField(*data, field_name, type_name, offset, count);
+  if (!error.empty()) {
+    ObjectReportError(ctx, error);
+    return 0;
+  }
+  if (TemplateDataSize(*data) > kMaxDataSize) {
+    ObjectReportError(ctx, "Memory allocation fails");
+    return 0;
+  }
+  it->second.data = std::move(data);
+  r->data_template = it->second.data.get();
+  return 1;
 }
 
 intptr_t EffectSetValue(HostCallContext* ctx, ProcessRecord* r, const char* key_text,

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/tracked_memory.h"
 #include "render/pic_error.h"
 
 namespace lumetra::render {
@@ -22,12 +23,13 @@ PIC* PicCreate(int32_t width, int32_t height) {
     PicSetError(PIC_ERROR_MEMORY);
     return nullptr;
   }
-  // The header crosses the plug-in boundary as a C record.
-  auto* pic = static_cast<PIC*>(std::malloc(sizeof(PIC)));
+  // The header crosses the plug-in boundary as a C record; it is recorded so that a free
+  // can refuse a picture the host never made (or one freed already).
+  auto* pic = static_cast<PIC*>(platform::TrackedAlloc(sizeof(PIC), platform::BlockKind::kPicture));
   auto* pixels = static_cast<uint8_t*>(
       std::calloc(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 4));
   if (pic == nullptr || pixels == nullptr) {
-    std::free(pic);
+    platform::TrackedRelease(pic, platform::BlockKind::kPicture);
     std::free(pixels);
     PicSetError(PIC_ERROR_MEMORY);
     return nullptr;
@@ -52,15 +54,28 @@ PIC* PicCopy(const PIC* pic) {
   return copy;
 }
 
-void PicFree(PIC* pic) {
-  if (pic == nullptr) return;
-  std::free(pic->pixels);
-  std::free(pic);
-  g_live.fetch_sub(1, std::memory_order_relaxed);
+bool PicIsLive(const PIC* pic) {
+  return platform::TrackedSize(pic, platform::BlockKind::kPicture) != 0;
 }
 
-void PicBufferFree(void* buffer) {
-  std::free(buffer);
+bool PicFree(PIC* pic) {
+  if (pic == nullptr) return true;
+  uint8_t* pixels = pic->pixels;
+  if (!platform::TrackedRelease(pic, platform::BlockKind::kPicture)) {
+    PicSetError(PIC_ERROR_NULL);
+    return false;
+  }
+  std::free(pixels);
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+  return true;
+}
+
+void* PicBufferAlloc(std::size_t bytes) {
+  return platform::TrackedAlloc(bytes);
+}
+
+bool PicBufferFree(void* buffer) {
+  return buffer == nullptr || platform::TrackedRelease(buffer);
 }
 
 }  // namespace lumetra::render

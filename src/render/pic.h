@@ -23,10 +23,16 @@ PIC* PicCreate(int32_t width, int32_t height);
 // The same header (tag included) over a copy of the pixels; null with PIC_ERROR_NULL for
 // no usable picture, PIC_ERROR_MEMORY when memory runs out.
 PIC* PicCopy(const PIC* pic);
-// Releases the pixels and the header; null does nothing.
-void PicFree(PIC* pic);
-// Releases a converted pixel buffer (PicToRgb24 and the like); null does nothing.
-void PicBufferFree(void* buffer);
+// Releases the pixels and the header; null does nothing. A picture this module did not make
+// (or freed already) is refused: false, PIC_ERROR_NULL, nothing touched.
+bool PicFree(PIC* pic);
+// True for a picture made here and not freed yet.
+bool PicIsLive(const PIC* pic);
+// A zeroed pixel buffer from the host's recorded allocator (what MemoryRelease frees).
+void* PicBufferAlloc(std::size_t bytes);
+// Releases a converted pixel buffer (PicToRgb24 and the like); null does nothing. False for
+// a buffer the host did not hand out.
+bool PicBufferFree(void* buffer);
 
 // A picture an operation can read: present, both sides in 1..kPicMaxSide, pixels present.
 inline bool PicUsable(const PIC* pic) {

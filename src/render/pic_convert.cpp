@@ -54,8 +54,8 @@ void* ScaledBuffer(const PIC* pic, int32_t width, int32_t height, std::size_t by
     PicSetError(PIC_ERROR_MEMORY);
     return nullptr;
   }
-  void* buffer = std::calloc(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                             bytes_per_pixel);
+  void* buffer = PicBufferAlloc(static_cast<std::size_t>(width) *
+                                static_cast<std::size_t>(height) * bytes_per_pixel);
   if (buffer == nullptr) PicSetError(PIC_ERROR_MEMORY);
   return buffer;
 }
@@ -121,7 +121,7 @@ uint8_t* PicToRgb24(const PIC* pic) {
     return nullptr;
   }
   const std::size_t width = static_cast<std::size_t>(pic->width);
-  auto* out = static_cast<uint8_t*>(std::malloc(width * static_cast<std::size_t>(pic->height) * 3));
+  auto* out = static_cast<uint8_t*>(PicBufferAlloc(width * static_cast<std::size_t>(pic->height) * 3));
   if (out == nullptr) {
     PicSetError(PIC_ERROR_MEMORY);
     return nullptr;

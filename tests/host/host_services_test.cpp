@@ -148,6 +148,40 @@ TEST_F(HostServicesTest, EffectKeys) {
   EXPECT_EQ(ProcessRegistryHead(), r);
 }
 
+TEST_F(HostServicesTest, EffectFieldsAddedByOffsetUntilRegistered) {
+  LumetraEffect e = host_->EffectCreate("Fields 1.0 Test");
+  ASSERT_NE(e, nullptr);
+  struct Case {
+    const char* name;
+    const char* type;
+    uint32_t offset;
+    int32_t result;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"level", "dword", 0, 1, ""},
+      {"curve", "keyfloat", 8, 1, ""},
+      {"bad", "double", 16, 0, "Unknown field type specified"},
+      {"skew", "keyfloat", 12, 0, "Illegal field address specified"},  // not pointer-aligned
+      {nullptr, "dword", 16, 0, "No field name specified"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    ObjectClearError(&ctx_);
+    EXPECT_EQ(host_->EffectAddField(&ctx_, e, c.name, c.type, c.offset, 1), c.result);
+    EXPECT_EQ(Error(), c.error);
+  }
+  const auto* r = reinterpret_cast<ProcessRecord*>(e);
+  ASSERT_NE(r->data_template, nullptr);
+  ASSERT_EQ(r->data_template->fields.size(), 2u);
+  EXPECT_EQ(r->data_template->fields[1].type, FIELD_TYPE_KEYFLOAT);
+  EXPECT_EQ(r->data_template->fields[1].offset, 8u);
+  EXPECT_EQ(host_->EffectRegister(&ctx_, e), 1);
+  EXPECT_EQ(host_->EffectAddField(&ctx_, e, "late", "dword", 24, 1), 0);  // laid out already
+  int32_t foreign = 0;
+  EXPECT_EQ(host_->EffectAddField(&ctx_, reinterpret_cast<LumetraEffect>(&foreign), "x", "dword", 0, 1), 0);
+}
+
 // The library's structure that ObjectCreate applies as keys when it gets a template.
 struct EffectProto {
   int32_t Version;
