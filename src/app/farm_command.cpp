@@ -123,8 +123,10 @@ std::optional<FarmState> ReadState(const std::string& dir) {
   return state;
 }
 
-// The array tasks still in the queue, by chunk: their state (PENDING, RUNNING, ...).
-std::map<std::size_t, std::string> QueuedChunks(const FarmState& state, bool* queried) {
+// The array tasks still in the queue, by chunk: their state (PENDING, RUNNING, ...); `jobs`
+// gets the array jobs that still have tasks there.
+std::map<std::size_t, std::string> QueuedChunks(const FarmState& state, bool* queried,
+                                                std::set<std::string>* jobs_queued = nullptr) {
   std::map<std::size_t, std::string> queued;
   *queried = false;
   if (state.array_jobs.empty() || platform::FindProgram("squeue").empty()) return queued;
@@ -144,6 +146,7 @@ std::map<std::size_t, std::string> QueuedChunks(const FarmState& state, bool* qu
     const std::string task(line.substr(under + 1, bar - under - 1));
     if (task.empty() || task.find_first_not_of("0123456789") != std::string::npos) continue;
     queued[std::stoul(task)] = std::string(line.substr(bar + 1));
+    if (jobs_queued != nullptr) jobs_queued->insert(std::string(line.substr(0, under)));
   }
   return queued;
 }
@@ -180,13 +183,13 @@ int SubmitJobs(FarmState& state, const std::vector<std::size_t>& chunks,
                const std::vector<std::string>& still_running, bool dry_run) {
   const FarmPlan& plan = state.plan;
   const std::vector<std::string> array_args = FarmArraySubmit(plan, chunks);
-  std::vector<std::string> join_args = FarmJoinSubmit(plan, chunks.empty() ? "" : "ARRAY_JOB");
-  if (chunks.empty()) join_args.erase(join_args.begin() + 1);
   if (dry_run) {
     std::printf("# %s\n%s\n# %s\n%s\n", FarmPath(plan, kFarmRenderScript).c_str(),
                 FarmRenderScript(plan).c_str(), FarmPath(plan, kFarmJoinScript).c_str(),
                 FarmJoinScript(plan).c_str());
     if (!chunks.empty()) std::printf("%s\n", CommandText("sbatch", array_args).c_str());
+    const std::vector<std::string> join_args =
+        FarmJoinSubmit(plan, chunks.empty() ? "" : "ARRAY_JOB", still_running);
     std::printf("%s\n", CommandText("sbatch", join_args).c_str());
     return StdoutWritten() ? kExitOk : kExitSaveFailed;
   }
@@ -196,23 +199,8 @@ int SubmitJobs(FarmState& state, const std::vector<std::size_t>& chunks,
     if (!id) return kExitFarmSubmitFailed;
     array_job = *id;
     state.array_jobs.push_back(array_job);
-    join_args = FarmJoinSubmit(plan, array_job);
   }
-  // Tasks of an earlier array that still run: the join waits for them too, whatever their end.
-  if (!still_running.empty()) {
-    std::string& dependency = join_args[1];
-    if (chunks.empty()) {
-      dependency = "--dependency=";
-    } else {
-      dependency += ",";
-    }
-    for (std::size_t i = 0; i < still_running.size(); ++i)
-      dependency += (i == 0 ? "afterany:" : ":") + still_running[i];
-  } else if (chunks.empty()) {
-    join_args.erase(std::remove_if(join_args.begin(), join_args.end(),
-                                   [](const std::string& a) { return a.starts_with("--dependency"); }),
-                    join_args.end());
-  }
+  const std::vector<std::string> join_args = FarmJoinSubmit(plan, array_job, still_running);
   auto join = Submit(join_args);
   if (!WriteState(state)) return kExitFarmSubmitFailed;
   if (!join) return kExitFarmSubmitFailed;
@@ -412,7 +400,8 @@ int FarmResume(const std::vector<std::string>& args) {
   if (!state) return kExitFarmSubmitFailed;
   const FarmFrames frames = CheckFarmFrames(state->plan);
   bool queried = false;
-  const std::map<std::size_t, std::string> queued = QueuedChunks(*state, &queried);
+  std::set<std::string> jobs_queued;
+  const std::map<std::size_t, std::string> queued = QueuedChunks(*state, &queried, &jobs_queued);
   if (!queried && !state->array_jobs.empty() && !dry_run) {
     Say("farm resume: the queue could not be read (squeue failed); nothing submitted, so that "
         "no chunk renders twice");
@@ -435,16 +424,10 @@ int FarmResume(const std::vector<std::string>& args) {
   if (!dry_run && !old_join.empty() && !JobState(old_join).empty() &&
       JobState(old_join) != "COMPLETED" && !platform::FindProgram("scancel").empty())
     platform::RunProgramOutput("scancel", {old_join});
+  // Only jobs that still have queued tasks: the scheduler may have forgotten the others.
   std::vector<std::string> still_running;
-  std::set<std::string> seen;
-  for (const std::string& job : state->array_jobs) {
-    for (const auto& [chunk, task_state] : queued) {
-      (void)task_state;
-      if (seen.insert(job).second) still_running.push_back(job);
-      break;
-    }
-  }
-  if (queued.empty()) still_running.clear();
+  for (const std::string& job : state->array_jobs)
+    if (jobs_queued.count(job) != 0) still_running.push_back(job);
   std::printf("Resubmitting %zu chunk(s) with missing frames: %s\n", chunks.size(),
               chunks.empty() ? "(none; only the join)" : ArraySpec(chunks).c_str());
   return SubmitJobs(*state, chunks, still_running, dry_run);

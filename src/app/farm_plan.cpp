@@ -126,8 +126,18 @@ std::vector<std::string> FarmArraySubmit(const FarmPlan& plan,
   return {"--parsable", "--array=" + ArraySpec(chunks), FarmPath(plan, kFarmRenderScript)};
 }
 
-std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string& array_job) {
-  return {"--parsable", "--dependency=afterok:" + array_job, FarmPath(plan, kFarmJoinScript)};
+std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string& array_job,
+                                        const std::vector<std::string>& still_running) {
+  std::string dependency;
+  if (!array_job.empty()) dependency = "afterok:" + array_job;
+  for (std::size_t i = 0; i < still_running.size(); ++i) {
+    if (i == 0) dependency += dependency.empty() ? "afterany" : ",afterany";
+    dependency += ":" + still_running[i];
+  }
+  std::vector<std::string> args = {"--parsable"};
+  if (!dependency.empty()) args.push_back("--dependency=" + dependency);
+  args.push_back(FarmPath(plan, kFarmJoinScript));
+  return args;
 }
 
 bool PatternIsSequence(std::string_view pattern) {

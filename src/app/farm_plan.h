@@ -56,10 +56,13 @@ std::string FarmJoinScript(const FarmPlan& plan);
 // "0-3", or "1,4,7" for the chunks a resume submits again.
 std::string ArraySpec(const std::vector<std::size_t>& chunks);
 
-// sbatch arguments for the array over the given chunks, and for the join after `array_job`.
+// sbatch arguments for the array over the given chunks, and for the join: after every task
+// of `array_job` succeeded (none: no such condition) and after the tasks of earlier arrays
+// that still run have ended, however they end.
 std::vector<std::string> FarmArraySubmit(const FarmPlan& plan,
                                          const std::vector<std::size_t>& chunks);
-std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string& array_job);
+std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string& array_job,
+                                        const std::vector<std::string>& still_running = {});
 
 // The frame's file name: each run of '#' becomes the frame number zero-filled to the run's
 // length (frame####.png, 7 -> frame0007.png). A pattern without '#' names one file.

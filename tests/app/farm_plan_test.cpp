@@ -120,6 +120,12 @@ TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
   EXPECT_EQ(FarmJoinSubmit(plan, "41"),
             (std::vector<std::string>{"--parsable", "--dependency=afterok:41",
                                       "/films/farm/join.sh"}));
+  // A resume: the new array must succeed; an earlier array's running tasks must only end.
+  EXPECT_EQ(FarmJoinSubmit(plan, "60", {"41", "52"})[1],
+            "--dependency=afterok:60,afterany:41:52");
+  EXPECT_EQ(FarmJoinSubmit(plan, "", {"41"})[1], "--dependency=afterany:41");
+  EXPECT_EQ(FarmJoinSubmit(plan, ""),
+            (std::vector<std::string>{"--parsable", "/films/farm/join.sh"}));
   EXPECT_EQ(ArraySpec({1, 2, 3, 7, 9, 10}), "1-3,7,9-10");
   EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
 }
