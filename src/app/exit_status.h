@@ -23,9 +23,9 @@ enum ExitStatus : int {
   kExitValidateOutputFolder = 23,   // the output folder is missing or not writable
   kExitValidateFrameRange = 24,     // the frame range holds no frame
   // "farm": the cluster's tools and the farm's own state.
-  kExitFarmNoScheduler = 25,        // sbatch, squeue or scontrol is not installed
-  kExitFarmSubmitFailed = 26,       // the scheduler refused a job, or the farm folder is unusable
-  kExitFarmIncomplete = 27,         // "farm join": frames are missing or have no valid hash
+  kExitFarmNoScheduler = 25,   // sbatch, squeue or scontrol is not installed
+  kExitFarmSubmitFailed = 26,  // the scheduler refused a job, or the farm folder is unusable
+  kExitFarmIncomplete = 27,    // "farm join": frames are missing or have no valid hash
 };
 
 }  // namespace lumetra::app

@@ -129,11 +129,9 @@ std::map<std::size_t, std::string> QueuedChunks(const FarmState& state, bool* qu
                                                 std::set<std::string>* jobs_queued = nullptr) {
   std::map<std::size_t, std::string> queued;
   *queried = false;
-  if (state.array_jobs.empty() || platform::FindProgram("squeue").empty()) return queued;
-  std::string jobs;
-  for (const std::string& j : state.array_jobs) jobs += (jobs.empty() ? "" : ",") + j;
-  platform::ProgramOutput out =
-      platform::RunProgramOutput("squeue", {"-h", "-r", "-j", jobs, "-o", "%i|%T"});
+  if (platform::FindProgram("squeue").empty()) return queued;
+  platform::ProgramOutput out = platform::RunProgramOutput(
+      "squeue", {"-h", "-r", "-n", FarmJobName(state.plan, "render"), "-o", "%i|%T"});
   if (out.status != 0) return queued;
   *queried = true;
   std::string_view text = out.out;
@@ -172,9 +170,9 @@ std::string MissingList(const FarmFrames& frames) {
       text += "  ...\n";
       break;
     }
-    text += "  frame " + std::to_string(f.frame) + " (chunk " + std::to_string(f.chunk) + "): " +
-            f.file + (f.state == FrameState::kMissing ? " is missing" : " has no manifest entry") +
-            "\n";
+    text += "  frame " + std::to_string(f.frame) + " (chunk " + std::to_string(f.chunk) +
+            "): " + f.file +
+            (f.state == FrameState::kMissing ? " is missing" : " has no manifest entry") + "\n";
   }
   return text;
 }
@@ -234,7 +232,8 @@ int FarmSubmit(const std::vector<std::string>& args) {
       std::optional<int32_t> n = PositiveInt(args[i + 1]);
       if (a == "--track" && args[i + 1] == "0") n = 0;
       ++i;
-      if (!n || *n < 0) return Say("farm submit: " + a + " needs a number, not '" + args[i] + "'"), Usage();
+      if (!n || *n < 0)
+        return Say("farm submit: " + a + " needs a number, not '" + args[i] + "'"), Usage();
       (a == "--chunk" ? plan.chunk : a == "--track" ? plan.track : plan.cpus) = *n;
     } else if (a == "--partition" && has_value) {
       plan.partition = args[++i];
@@ -280,7 +279,8 @@ int FarmSubmit(const std::vector<std::string>& args) {
   plan.frames = report.frames;
   FarmPlanChunks(plan);
   if (plan.chunks.size() > static_cast<std::size_t>(kFarmMaxChunks)) {
-    Say("farm submit: " + std::to_string(plan.chunks.size()) + " chunks are too many; raise --chunk");
+    Say("farm submit: " + std::to_string(plan.chunks.size()) +
+        " chunks are too many; raise --chunk");
     return kExitCommandLine;
   }
   if (farm_dir.empty())
@@ -295,8 +295,10 @@ int FarmSubmit(const std::vector<std::string>& args) {
   }
   plan.farm_dir = farm_dir;
   if (platform::FileExists(FarmPath(plan, kFarmStateFile))) {
-    Say("farm submit: '" + farm_dir + "' already holds a farm render; continue it with "
-        "'lumetra farm resume " + farm_dir + "' or choose another --farm-dir");
+    Say("farm submit: '" + farm_dir +
+        "' already holds a farm render; continue it with "
+        "'lumetra farm resume " +
+        farm_dir + "' or choose another --farm-dir");
     return kExitFarmSubmitFailed;
   }
   FarmState state{plan, {}, {}};
@@ -374,11 +376,13 @@ int FarmStatus(const std::vector<std::string>& args) {
     std::printf("done %zu, failed %zu, pending %zu (running %zu) of %zu frame(s)\n", done, failed,
                 pending, running, frames.frames.size());
     if (!queried) std::printf("(the queue could not be read: squeue missing or failing)\n");
-    if (failed != 0) std::printf("%sResubmit what is missing with: lumetra farm resume %s\n",
-                                 MissingList(frames).c_str(), ShellQuote(state->plan.farm_dir).c_str());
+    if (failed != 0)
+      std::printf("%sResubmit what is missing with: lumetra farm resume %s\n",
+                  MissingList(frames).c_str(), ShellQuote(state->plan.farm_dir).c_str());
     std::printf("join job %s: %s\n", state->join_job.empty() ? "-" : state->join_job.c_str(),
-                joined ? "joined manifest written"
-                       : join_state.empty() ? "not in the queue" : join_state.c_str());
+                joined               ? "joined manifest written"
+                : join_state.empty() ? "not in the queue"
+                                     : join_state.c_str());
   }
   return StdoutWritten() ? kExitOk : kExitSaveFailed;
 }

@@ -11,7 +11,8 @@ namespace lumetra::app {
 
 inline constexpr const char* kFarmUsage =
     "farm submit PROJECT.ZTP OUT_PATTERN [--frames A-B[:STEP]] [--chunk N] [--partition P]\n"
-    "                   [--cpus-per-task N] [--track N] [--farm-dir DIR] [--dry-run] [/L:<path>...]\n"
+    "                   [--cpus-per-task N] [--track N] [--farm-dir DIR] [--dry-run] "
+    "[/L:<path>...]\n"
     "       farm status FARMDIR [--json]\n"
     "       farm resume FARMDIR [--dry-run]\n"
     "       farm join FARMDIR";

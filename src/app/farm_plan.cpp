@@ -17,9 +17,9 @@ std::string Directive(std::string_view option) {
 }
 
 // Common directives: the job name, its log, the partition.
-std::string Header(const FarmPlan& plan, std::string_view name, std::string_view log) {
+std::string Header(const FarmPlan& plan, std::string_view role, std::string_view log) {
   std::string text = "#!/bin/bash\n";
-  text += Directive("--job-name=" + std::string(name));
+  text += Directive("--job-name=" + FarmJobName(plan, role));
   text += Directive("--output=" + FarmPath(plan, log));
   if (!plan.partition.empty()) text += Directive("--partition=" + plan.partition);
   return text;
@@ -33,6 +33,14 @@ std::optional<int32_t> Int(std::string_view text) {
 }
 
 }  // namespace
+
+std::string FarmJobName(const FarmPlan& plan, std::string_view role) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (unsigned char c : plan.farm_dir) hash = (hash ^ c) * 16777619u;
+  char key[9];
+  std::snprintf(key, sizeof key, "%08x", static_cast<unsigned>(hash));
+  return "lumetra-" + std::string(role) + "-" + key;
+}
 
 void FarmPlanChunks(FarmPlan& plan) {
   plan.chunks = SplitFrames(plan.frames, plan.chunk);
@@ -68,32 +76,36 @@ std::vector<std::string> FarmRenderCommand(const FarmPlan& plan, std::size_t chu
     args.push_back(std::to_string(plan.track));
   }
   args.insert(args.end(), {"--frames", FrameRangeText(plan.chunks.at(chunk)), "--threads",
-                           std::to_string(plan.cpus), "--manifest",
-                           FarmPartManifest(plan, chunk)});
+                           std::to_string(plan.cpus), "--manifest", FarmPartManifest(plan, chunk)});
   return args;
 }
 
 std::string FarmRenderScript(const FarmPlan& plan) {
-  std::string text = Header(plan, "lumetra-render", "logs/render-%A_%a.out");
+  std::string text = Header(plan, "render", "logs/render-%A_%a.out");
   text += Directive("--cpus-per-task=" + std::to_string(plan.cpus));
-  text += "# Task i renders chunk i; frames already on disk are skipped, so a task run again\n"
-          "# (farm resume) goes on where the last attempt stopped.\n"
-          "set -euo pipefail\n"
-          "chunks=(";
+  text +=
+      "# Task i renders chunk i; frames already on disk are skipped, so a task run again\n"
+      "# (farm resume) goes on where the last attempt stopped.\n"
+      "set -euo pipefail\n"
+      "chunks=(";
   for (std::size_t i = 0; i < plan.chunks.size(); ++i) {
     if (i != 0) text += ' ';
     text += FrameRangeText(plan.chunks[i]);
   }
-  text += ")\n"
-          "i=${SLURM_ARRAY_TASK_ID:?run this script as an array job (sbatch --array)}\n"
-          "part=" + ShellQuote(plan.farm_dir) + "/part-$i.txt\n"
-          "# An earlier attempt's manifest is kept beside it: its frames are not rendered again.\n"
-          "if [ -e \"$part\" ]; then\n"
-          "  n=1; while [ -e \"$part.$n\" ]; do n=$((n + 1)); done\n"
-          "  mv \"$part\" \"$part.$n\"\n"
-          "fi\n"
-          "exec " + ShellQuote(plan.program) + " --render " + ShellQuote(plan.pattern) + " " +
-          ShellQuote(plan.project);
+  text +=
+      ")\n"
+      "i=${SLURM_ARRAY_TASK_ID:?run this script as an array job (sbatch --array)}\n"
+      "part=" +
+      ShellQuote(plan.farm_dir) +
+      "/part-$i.txt\n"
+      "# An earlier attempt's manifest is kept beside it: its frames are not rendered again.\n"
+      "if [ -e \"$part\" ]; then\n"
+      "  n=1; while [ -e \"$part.$n\" ]; do n=$((n + 1)); done\n"
+      "  mv \"$part\" \"$part.$n\"\n"
+      "fi\n"
+      "exec " +
+      ShellQuote(plan.program) + " --render " + ShellQuote(plan.pattern) + " " +
+      ShellQuote(plan.project);
   if (plan.track >= 0) text += " --track " + std::to_string(plan.track);
   text += " --frames \"${chunks[$i]}\" --threads " + std::to_string(plan.cpus) +
           " --manifest \"$part\"\n";
@@ -101,10 +113,12 @@ std::string FarmRenderScript(const FarmPlan& plan) {
 }
 
 std::string FarmJoinScript(const FarmPlan& plan) {
-  std::string text = Header(plan, "lumetra-join", "logs/join-%j.out");
-  text += "# Runs once every render task has succeeded: joins the part manifests and checks\n"
-          "# that every frame is there with its hash.\n"
-          "exec " + ShellQuote(plan.program) + " farm join " + ShellQuote(plan.farm_dir) + "\n";
+  std::string text = Header(plan, "join", "logs/join-%j.out");
+  text +=
+      "# Runs once every render task has succeeded: joins the part manifests and checks\n"
+      "# that every frame is there with its hash.\n"
+      "exec " +
+      ShellQuote(plan.program) + " farm join " + ShellQuote(plan.farm_dir) + "\n";
   return text;
 }
 
@@ -170,8 +184,9 @@ std::string FarmStateText(const FarmPlan& plan, const std::vector<std::string>& 
                           const std::string& join_job) {
   std::string jobs;
   for (const std::string& j : array_jobs) jobs += (jobs.empty() ? "" : " ") + j;
-  std::string text = "# Lumetra farm render: written by 'lumetra farm submit', read by status,\n"
-                     "# resume and join.\n";
+  std::string text =
+      "# Lumetra farm render: written by 'lumetra farm submit', read by status,\n"
+      "# resume and join.\n";
   const std::pair<const char*, std::string> rows[] = {
       {"version", std::to_string(kFarmStateVersion)},
       {"program", plan.program},
@@ -206,7 +221,8 @@ bool ParseFarmState(std::string_view text, FarmState& state, std::string* error)
   };
   for (const char* key : {"version", "program", "project", "pattern", "frames", "chunk", "cpus"})
     if (values.find(key) == values.end()) return fail(std::string("no '") + key + "' line");
-  if (Int(values["version"]) != kFarmStateVersion) return fail("unknown version " + values["version"]);
+  if (Int(values["version"]) != kFarmStateVersion)
+    return fail("unknown version " + values["version"]);
   FarmPlan& p = state.plan;
   p.program = values["program"];
   p.project = values["project"];

@@ -21,20 +21,25 @@ inline constexpr const char* kFarmJoinScript = "join.sh";
 inline constexpr const char* kFarmManifest = "manifest.txt";
 
 struct FarmPlan {
-  std::string program;        // absolute path of lumetra on the nodes
-  std::string project;        // absolute
-  std::string pattern;        // absolute output pattern the tasks render
-  std::string farm_dir;       // absolute
+  std::string program;   // absolute path of lumetra on the nodes
+  std::string project;   // absolute
+  std::string pattern;   // absolute output pattern the tasks render
+  std::string farm_dir;  // absolute
   FrameRange frames;
   int32_t chunk = kFarmDefaultChunk;
   int32_t cpus = kFarmDefaultCpus;
-  int32_t track = -1;         // -1: the render's default track
-  std::string partition;      // empty: the cluster's default
+  int32_t track = -1;              // -1: the render's default track
+  std::string partition;           // empty: the cluster's default
   std::vector<FrameRange> chunks;  // filled by FarmPlanChunks
 };
 
 // Splits the plan's frames into its chunks.
 void FarmPlanChunks(FarmPlan& plan);
+
+// The job names of a farm folder: "lumetra-render-<key>", "lumetra-join-<key>", the key a
+// hash of the folder's path, so that the queue can be asked about this farm's tasks by
+// name (the scheduler forgets finished job ids).
+std::string FarmJobName(const FarmPlan& plan, std::string_view role);
 
 // The file of part manifest i, and the joined manifest.
 std::string FarmPartManifest(const FarmPlan& plan, std::size_t chunk);

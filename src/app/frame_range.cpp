@@ -64,7 +64,8 @@ FrameRange ProjectFrameRange(const project::Project& project) {
   // A segment that ends where it starts (or before) holds no frame.
   if (!(project.active_end > project.active_start)) r.last = r.first - 1;
   // [start, end[: the end frame is the first one not rendered.
-  else if (r.last > r.first) --r.last;
+  else if (r.last > r.first)
+    --r.last;
   return r;
 }
 

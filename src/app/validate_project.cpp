@@ -139,10 +139,9 @@ class Checker {
     if (signatures_.insert(c.process->signature).second) {
       report_.effects.push_back(c.process->signature);
       if (c.process->flags & project::kProcessVirtual) {
-        report_.issues.push_back(
-            {ValidateProblem::kMissingEffect, c.process->signature,
-             "Effect '" + c.process->name + "' (" + c.process->signature +
-                 ") is not provided by any loaded library"});
+        report_.issues.push_back({ValidateProblem::kMissingEffect, c.process->signature,
+                                  "Effect '" + c.process->name + "' (" + c.process->signature +
+                                      ") is not provided by any loaded library"});
       }
     }
     Files(c);
@@ -170,8 +169,9 @@ class Checker {
   void Media(const ClipFields& fields, const std::string& folder, const std::string& name,
              const std::string& ext) {
     const int32_t digits = fields.Long("Digits", 0);
-    const bool numbered = (static_cast<uint32_t>(fields.Long("srcFlags", 0)) & kNumberedFramesFlag) &&
-                          digits > 0 && digits < 32;
+    const bool numbered =
+        (static_cast<uint32_t>(fields.Long("srcFlags", 0)) & kNumberedFramesFlag) && digits > 0 &&
+        digits < 32;
     if (!numbered) {
       File(Join(folder, name + "." + ext));
       return;
@@ -202,9 +202,9 @@ class Checker {
     if (!checked_.insert(path).second) return;
     report_.files.push_back(path);
     if (int error = platform::CheckReadable(path); error != 0) {
-      report_.issues.push_back({ValidateProblem::kMissingFile, path,
-                                "Media file '" + path + "' cannot be read: " +
-                                    platform::SystemErrorText(error)});
+      report_.issues.push_back(
+          {ValidateProblem::kMissingFile, path,
+           "Media file '" + path + "' cannot be read: " + platform::SystemErrorText(error)});
     }
   }
 
@@ -262,18 +262,18 @@ void LoadLibraries(ValidateReport& report, const std::vector<std::string>& libra
   }
   for (const std::string& path : libraries) {
     if (int error = platform::CheckReadable(path); error != 0)
-      report.issues.push_back({ValidateProblem::kLibrary, path,
-                               "Library '" + path + "' cannot be read: " +
-                                   platform::SystemErrorText(error)});
+      report.issues.push_back(
+          {ValidateProblem::kLibrary, path,
+           "Library '" + path + "' cannot be read: " + platform::SystemErrorText(error)});
   }
   for (const project::LoadedLibrary& l : project::LoadedLibraries()) {
     if (l.result >= 1) continue;
     bool named = false;
     for (const ValidateIssue& i : report.issues) named = named || i.subject == l.path;
     if (!named)
-      report.issues.push_back({ValidateProblem::kLibrary, l.path,
-                               "Library '" + l.path + "' did not load (result " +
-                                   std::to_string(l.result) + ")"});
+      report.issues.push_back(
+          {ValidateProblem::kLibrary, l.path,
+           "Library '" + l.path + "' did not load (result " + std::to_string(l.result) + ")"});
   }
 }
 

@@ -36,7 +36,7 @@ struct ValidateRequest {
   // When given, the output folder is this pattern's folder (a farm or "--render" run);
   // otherwise the folders of the project's stored render settings.
   std::string output_pattern;
-  std::optional<FrameRange> frames;  // else the project's range
+  std::optional<FrameRange> frames;    // else the project's range
   std::vector<std::string> libraries;  // "/L:" paths; empty: the plug-in folders
 };
 
@@ -44,8 +44,8 @@ struct ValidateReport {
   std::string project;
   bool loaded = false;
   FrameRange frames;
-  std::vector<std::string> effects;       // signatures of the effects the clips use
-  std::vector<std::string> files;         // every file the clips name, checked
+  std::vector<std::string> effects;  // signatures of the effects the clips use
+  std::vector<std::string> files;    // every file the clips name, checked
   std::vector<std::string> output_folders;
   std::vector<ValidateIssue> issues;
   bool ok() const { return issues.empty(); }

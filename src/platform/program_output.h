@@ -8,9 +8,9 @@
 namespace lumetra::platform {
 
 struct ProgramOutput {
-  int status = -1;     // the exit status; -1 when it could not be started or was killed
-  std::string out;     // everything it wrote to stdout (bounded, see below)
-  std::string error;   // why it did not run, when status is -1
+  int status = -1;    // the exit status; -1 when it could not be started or was killed
+  std::string out;    // everything it wrote to stdout (bounded, see below)
+  std::string error;  // why it did not run, when status is -1
 };
 
 // At most this much of a program's stdout is kept; the rest is read and dropped so the

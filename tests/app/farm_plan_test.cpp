@@ -1,6 +1,8 @@
 // The farm's pieces without a cluster: frame ranges and chunks, frame file names, the job
 // scripts and sbatch arguments, the state file, manifests checked against the files, and the
 // commands run as a program (dry run, no scheduler installed, join).
+#include "app/farm_plan.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +12,6 @@
 #include "app/binary_runner.h"
 #include "app/exit_status.h"
 #include "app/farm_manifest.h"
-#include "app/farm_plan.h"
 #include "app/frame_range.h"
 #include "temp_dir.h"
 
@@ -100,11 +101,11 @@ FarmPlan Plan(const std::string& farm_dir) {
 TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
   const FarmPlan plan = Plan("/films/farm");
   ASSERT_EQ(plan.chunks.size(), 3u);
-  EXPECT_EQ(FarmRenderCommand(plan, 2),
-            (std::vector<std::string>{"/opt/lumetra/bin/lumetra", "--render",
-                                      "/films/out/frame####.png", "/films/it's.ZTP", "--frames",
-                                      "10-11", "--threads", "4", "--manifest",
-                                      "/films/farm/part-2.txt"}));
+  EXPECT_EQ(
+      FarmRenderCommand(plan, 2),
+      (std::vector<std::string>{"/opt/lumetra/bin/lumetra", "--render", "/films/out/frame####.png",
+                                "/films/it's.ZTP", "--frames", "10-11", "--threads", "4",
+                                "--manifest", "/films/farm/part-2.txt"}));
   const std::string script = FarmRenderScript(plan);
   for (const char* line :
        {"#SBATCH --cpus-per-task=4\n", "#SBATCH --partition=render\n",
@@ -113,16 +114,20 @@ TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
         "'/films/it'\\''s.ZTP' --frames \"${chunks[$i]}\" --threads 4 --manifest \"$part\"\n"}) {
     EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
   }
+  // The queue is asked by job name: one per farm folder.
+  const std::string name = FarmJobName(plan, "render");
+  EXPECT_NE(script.find("#SBATCH --job-name=" + name + "\n"), std::string::npos) << script;
+  EXPECT_EQ(name.rfind("lumetra-render-", 0), 0u);
+  EXPECT_NE(name, FarmJobName(Plan("/films/farm2"), "render"));
   EXPECT_NE(FarmJoinScript(plan).find("exec '/opt/lumetra/bin/lumetra' farm join '/films/farm'\n"),
             std::string::npos);
   EXPECT_EQ(FarmArraySubmit(plan, {0, 1, 2}),
             (std::vector<std::string>{"--parsable", "--array=0-2", "/films/farm/render.sh"}));
-  EXPECT_EQ(FarmJoinSubmit(plan, "41"),
-            (std::vector<std::string>{"--parsable", "--dependency=afterok:41",
-                                      "/films/farm/join.sh"}));
+  EXPECT_EQ(
+      FarmJoinSubmit(plan, "41"),
+      (std::vector<std::string>{"--parsable", "--dependency=afterok:41", "/films/farm/join.sh"}));
   // A resume: the new array must succeed; an earlier array's running tasks must only end.
-  EXPECT_EQ(FarmJoinSubmit(plan, "60", {"41", "52"})[1],
-            "--dependency=afterok:60,afterany:41:52");
+  EXPECT_EQ(FarmJoinSubmit(plan, "60", {"41", "52"})[1], "--dependency=afterok:60,afterany:41:52");
   EXPECT_EQ(FarmJoinSubmit(plan, "", {"41"})[1], "--dependency=afterany:41");
   EXPECT_EQ(FarmJoinSubmit(plan, ""),
             (std::vector<std::string>{"--parsable", "/films/farm/join.sh"}));
@@ -187,7 +192,8 @@ TEST(FarmManifestTest, FramesAreDoneOnlyOnDiskAndInAManifest) {
   EXPECT_EQ(frames.frames[6].state, FrameState::kNoEntry);
   EXPECT_EQ(frames.ChunksToRender(), (std::vector<std::size_t>{1}));
   const std::string joined = JoinedManifestText(frames);
-  EXPECT_EQ(joined.find(frame(5)), joined.find(frame(4) + " " + kHash + "\n") + frame(4).size() + 66);
+  EXPECT_EQ(joined.find(frame(5)),
+            joined.find(frame(4) + " " + kHash + "\n") + frame(4).size() + 66);
   EXPECT_NE(joined.find("f11.png " + kHash + "\n"), std::string::npos);
 }
 
@@ -257,12 +263,11 @@ TEST_F(FarmCommandTest, JoinWritesTheManifestOnlyWhenEveryFrameIsThere) {
   for (int f = 0; f < 4; ++f) std::ofstream(FrameFileName(plan.pattern, f)) << f;
   std::ofstream(farm / "part-0.txt") << "f0.png " + kHash + "\nf1.png " + kHash + "\n";
   std::ofstream(farm / "part-1.txt") << "f2.png " + kHash + "\n";
-  SplitOutcome o = RunBinarySplit("farm join '" + farm.string() + "'",
-                                                    dir_.path().string());
+  SplitOutcome o = RunBinarySplit("farm join '" + farm.string() + "'", dir_.path().string());
   EXPECT_EQ(o.status, kExitFarmIncomplete) << o.out << o.err;
-  EXPECT_NE(o.err.find("frame 3 (chunk 1): " + FrameFileName(plan.pattern, 3) +
-                       " has no manifest entry"),
-            std::string::npos)
+  EXPECT_NE(
+      o.err.find("frame 3 (chunk 1): " + FrameFileName(plan.pattern, 3) + " has no manifest entry"),
+      std::string::npos)
       << o.err;
   EXPECT_FALSE(fs::exists(farm / "manifest.txt"));
   std::ofstream(farm / "part-1.txt", std::ios::app) << "f3.png " + kHash + "\n";

@@ -33,8 +33,10 @@ std::string ReadAll(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A project with one source clip naming media/<name>.png beside the project file.
-void WriteSourceProject(const fs::path& path, const std::string& name) {
+// A project with one source clip naming media/<name>.png beside the project file, and
+// render settings whose video component writes to `output` (none when empty).
+void WriteSourceProject(const fs::path& path, const std::string& name,
+                        const std::string& output = {}) {
   using namespace lumetra::project;
   struct Source {
     char* Path;
@@ -60,12 +62,19 @@ void WriteSourceProject(const fs::path& path, const std::string& name) {
   Clip* c = ClipCreate(nullptr, &source, 0, 1, t);
   ASSERT_NE(c, nullptr);
   auto* block = static_cast<Source*>(c->data);
-  for (auto [field, text] : {std::pair{&block->Path, "media"}, {&block->Name, name.c_str()},
-                             {&block->Ext, "png"}}) {
+  for (auto [field, text] :
+       {std::pair{&block->Path, "media"}, {&block->Name, name.c_str()}, {&block->Ext, "png"}}) {
     ClipDataRelease(*field);
     *field = ClipDataStringDup(text);
   }
+  if (!output.empty()) {
+    FilePreset preset;
+    preset.flags = 0x1000;
+    preset.components[0].texts[0] = output;
+    FileSession().render_preset = preset;
+  }
   EXPECT_EQ(ProjectSaveFile(p, path.string(), {}), kSaveOk);
+  FileSession().render_preset.reset();
   ProjectFree(p);
   ProcessRegistryRemove(&source);
 }
@@ -129,6 +138,26 @@ TEST_F(ValidateTest, MediaFilesAreLookedUpBesideTheProject) {
         o.out.find("\"class\":\"missing_file\",\"exit_status\":22,\"subject\":\"" + media + "\"") !=
         std::string::npos;
     EXPECT_EQ(reported, c.status != 0) << o.out;
+  }
+}
+
+TEST_F(ValidateTest, StoredRenderSettingsNameTheOutputFolder) {
+  fs::create_directories(dir_.path() / "media");
+  fs::create_directories(dir_.path() / "renders");
+  std::ofstream(dir_.path() / "media" / "here.png") << "x";
+  struct Case {
+    std::string folder;
+    int status;
+  };
+  for (const Case& c :
+       {Case{(dir_.path() / "renders").string(), lumetra::app::kExitOk},
+        Case{(dir_.path() / "gone").string(), lumetra::app::kExitValidateOutputFolder}}) {
+    SCOPED_TRACE(c.folder);
+    const fs::path project = dir_.path() / "stored.ZTP";
+    WriteSourceProject(project, "here", c.folder);
+    SplitOutcome o = Validate("'" + project.string() + "'");
+    EXPECT_EQ(o.status, c.status) << o.out << o.err;
+    EXPECT_NE(o.out.find("\"output_folders\":[\"" + c.folder + "\"]"), std::string::npos) << o.out;
   }
 }
 

@@ -1,7 +1,7 @@
 // Running a program without a shell and keeping its stdout.
-#include <gtest/gtest.h>
-
 #include "platform/program_output.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
