@@ -192,6 +192,8 @@ std::string UsageText(std::string_view program_name) {
       "         %s  --recover [N]\n"
       "         %s  --discard-recovery [N]\n"
       "         %s  --list-plugins [/L:<fname> ...]\n"
+      "         %s  validate PROJECT.ZTP [--json]\n"
+      "         %s  farm submit | status | resume | join ...\n"
       "         %s  --help | --version\n\n"
       "Command line switches (they may also start with '-'):\n\n"
       "\t/R\t\toffline rendering\n"
@@ -209,12 +211,14 @@ std::string UsageText(std::string_view program_name) {
       "\t--discard-recovery [N]\tremove lost project N, or all of them\n"
       "\t--list-plugins\t\tload the plug-in libraries (only those of /L:) and print\n"
       "\t\t\t\ttheir effects and formats as JSON on stdout\n"
+      "\tvalidate PROJECT\tcheck that a project can be rendered here or on a farm\n"
+      "\tfarm ...\t\trender on a SLURM cluster (docs/farm.md)\n"
       "\t--help\t\t\tshow this text\n"
       "\t--version\t\tprint the version\n"
       "\t--\t\t\tevery later argument is a file name (e.g. -film.ZTP)\n\n"
       "Example:  %s /R /home/me/films/demo.ZTP\n\n"
       "Switches /O,/F and /I have according project values by default.",
-      n, n, n, n, n, n, n, n);
+      n, n, n, n, n, n, n, n, n, n);
 }
 
 }  // namespace lumetra::app

@@ -16,6 +16,16 @@ enum ExitStatus : int {
   kExitSaveFailed = 8,           // "--save-as", "--recover": the project could not be saved, or
                                  // a tool's output could not be written (stdout full or closed)
   kExitNothingToRecover = 9,     // "--recover": no lost project was found
+  // "validate" and "farm submit": one status per class of problem (the first class found).
+  kExitValidateMissingEffect = 20,  // a clip's effect comes from no loaded library
+  kExitValidateLibrary = 21,        // a plug-in library could not be read or loaded
+  kExitValidateMissingFile = 22,    // a media file, font or other named file cannot be read
+  kExitValidateOutputFolder = 23,   // the output folder is missing or not writable
+  kExitValidateFrameRange = 24,     // the frame range holds no frame
+  // "farm": the cluster's tools and the farm's own state.
+  kExitFarmNoScheduler = 25,   // sbatch, squeue or scontrol is not installed
+  kExitFarmSubmitFailed = 26,  // the scheduler refused a job, or the farm folder is unusable
+  kExitFarmIncomplete = 27,    // "farm join": frames are missing or have no valid hash
 };
 
 }  // namespace lumetra::app

@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/farm_command.h"
 #include "app/guarded_main.h"
 #include "app/plugin_list.h"
 #include "app/project_info_json.h"
 #include "app/recovery_tool.h"
 #include "app/startup.h"
+#include "app/validate_project.h"
 #include "platform/ui_host.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
     if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;
     if (auto status = lumetra::app::RunRecoveryTool(args)) return *status;
     if (auto status = lumetra::app::RunPluginList(args)) return *status;
+    if (auto status = lumetra::app::RunValidate(args)) return *status;
+    if (auto status = lumetra::app::RunFarm(args)) return *status;
     // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.
     bool offline = lumetra::app::ReadFirstPass(args).offline;
     lumetra::platform::SetUi(std::make_unique<lumetra::platform::HeadlessUiHost>(offline));
