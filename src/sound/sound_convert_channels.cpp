@@ -1,4 +1,5 @@
 // Channel conversion of sound blocks: down-mix by even groups, up-mix by spreading.
+#include <new>
 #include <vector>
 
 #include "sound/sound_block.h"
@@ -39,17 +40,9 @@ void StereoToMono(const SoundBlock& in, SoundBlock& out) {
   }
 }
 
-}  // namespace
-
-SoundBlock* SoundConvertChannels(SoundBlock* block, int32_t channels) {
-  if (block == nullptr || channels < 1 || channels > UINT16_MAX) return nullptr;
-  if (block->channels == channels) return block;
-  const uint32_t old_ch = block->channels, new_ch = static_cast<uint32_t>(channels);
-  if (old_ch == 0) return nullptr;
-  SoundBlock* out = SoundCreateSamples(block->start, block->end, block->rate, block->bytes,
-                                       new_ch, block->samples);
-  if (out == nullptr) return nullptr;
-  const uint32_t w = block->bytes;
+// Fills `out` (same samples, another channel count) from `in`; the group tables may throw.
+void Convert(const SoundBlock& in, SoundBlock& out) {
+  const uint32_t old_ch = in.channels, new_ch = out.channels, w = in.bytes;
   if (new_ch < old_ch) {
     // Even groups: group c starts at floor(c * old / new). Every group holds at least one
     // channel because old > new (groups of ceil(old / new) would leave the last ones empty).
@@ -58,23 +51,40 @@ SoundBlock* SoundConvertChannels(SoundBlock* block, int32_t channels) {
       first[c] = static_cast<uint32_t>(uint64_t{c} * old_ch / new_ch);
     samples::WithWidth(w, [&]<int W>() {
       if (old_ch == 2) {
-        StereoToMono<W>(*block, *out);
+        StereoToMono<W>(in, out);
       } else {
-        DownMix<W>(*block, *out, first);
+        DownMix<W>(in, out, first);
       }
     });
   } else {
     std::vector<uint32_t> from(new_ch);
     for (uint32_t c = 0; c < new_ch; ++c)
       from[c] = static_cast<uint32_t>(uint64_t{c} * old_ch / new_ch);
-    const uint8_t* src = block->data;
-    uint8_t* dst = out->data;
-    for (uint32_t s = 0; s < block->samples; ++s) {
+    const uint8_t* src = in.data;
+    uint8_t* dst = out.data;
+    for (uint32_t s = 0; s < in.samples; ++s) {
       for (uint32_t c = 0; c < new_ch; ++c)
         for (uint32_t b = 0; b < w; ++b) dst[c * w + b] = src[from[c] * w + b];
       src += static_cast<std::size_t>(old_ch) * w;
       dst += static_cast<std::size_t>(new_ch) * w;
     }
+  }
+}
+
+}  // namespace
+
+SoundBlock* SoundConvertChannels(SoundBlock* block, int32_t channels) {
+  if (block == nullptr || channels < 1 || channels > UINT16_MAX) return nullptr;
+  if (block->channels == channels) return block;
+  if (block->channels == 0) return nullptr;
+  SoundBlock* out = SoundCreateSamples(block->start, block->end, block->rate, block->bytes,
+                                       static_cast<uint32_t>(channels), block->samples);
+  if (out == nullptr) return nullptr;
+  try {
+    Convert(*block, *out);
+  } catch (const std::bad_alloc&) {
+    SoundFree(out);
+    return nullptr;
   }
   return out;
 }

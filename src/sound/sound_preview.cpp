@@ -139,7 +139,14 @@ void SoundPreview::Run(SoundPreviewRequest request) {
     }
     queue_.Post({kPreviewProgressMessage, window_, percent});
   };
-  SoundPreviewResult result = SoundPreviewWrite(request, cancel_, progress);
+  SoundPreviewResult result;
+  try {
+    result = SoundPreviewWrite(request, cancel_, progress);
+  } catch (...) {
+    // Nothing may end the thread early: the window still gets its done message.
+    result.state = kPreviewStopped;
+    result.error = platform::Format(kPreviewErrorFormat, std::string(kNoMemoryText).c_str());
+  }
   {
     std::lock_guard lock(mutex_);
     result_ = result;
