@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 
 #include "clipdata/template.h"
 #include "host/object_error.h"
@@ -70,14 +71,23 @@ void BM_AssembleBySeconds(benchmark::State& state) {
   project::ProjectSetDefaults(p);
   project::Track* t = project::TrackCreate(p);
   project::TrackAppend(p, t);
-  for (float a = 0.0f; a < static_cast<float>(seconds); a += 7.0f)
-    project::ClipCreate(nullptr, &effect, a, std::min(a + 7.0f, static_cast<float>(seconds)), t);
+  int32_t clips = 0;
+  for (float a = 0.0f; a < static_cast<float>(seconds); a += 7.0f) {
+    if (project::ClipCreate(nullptr, &effect, a, std::min(a + 7.0f, static_cast<float>(seconds)),
+                            t) != nullptr)
+      ++clips;
+  }
+  state.counters["clips"] = clips;
   HostCallContext ctx{};
   for (auto _ : state) {
     for (int32_t s = 0; s < seconds; ++s) {
       SoundBlock* b = sound::AssembleTrackSound(&ctx, t, static_cast<float>(s),
                                                 static_cast<float>(s + 1), 44100, 2, 2);
-      benchmark::DoNotOptimize(b);
+      if (b == nullptr) {
+        state.SkipWithError(std::string(project::ObjectErrorText(&ctx)).c_str());
+        break;
+      }
+      benchmark::DoNotOptimize(b->data);
       sound::SoundFree(b);
     }
   }

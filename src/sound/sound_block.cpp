@@ -25,7 +25,7 @@ std::optional<std::size_t> SoundDataSize(uint64_t samples, uint32_t channels, ui
 }
 
 SoundBlock* SoundCreateSamples(float start, float end, uint32_t rate, uint32_t bytes,
-                               uint32_t channels, uint32_t samples) {
+                               uint32_t channels, uint32_t samples, bool silent) {
   if (rate == 0 || rate > kSoundMaxRate || channels == 0 || channels > UINT16_MAX || bytes < 1 || bytes > kSoundMaxBytes)
     return nullptr;
   const std::optional<std::size_t> size = SoundDataSize(samples, channels, bytes);
@@ -38,7 +38,7 @@ SoundBlock* SoundCreateSamples(float start, float end, uint32_t rate, uint32_t b
     std::free(block);
     return nullptr;
   }
-  std::memset(data, bytes == 1 ? kSilence8 : 0, *size);
+  if (silent) std::memset(data, bytes == 1 ? kSilence8 : 0, *size);
   block->start = start;
   block->end = end;
   block->samples = samples;

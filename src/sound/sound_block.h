@@ -30,9 +30,10 @@ SoundBlock* SoundCreate(float start, float end, int32_t rate, int32_t bytes, int
 // Releases the data and the block; null is ignored.
 void SoundFree(SoundBlock* block);
 
-// A block of exactly `samples` frames (conversions keep their source's count).
+// A block of exactly `samples` frames (conversions keep their source's count). Without
+// `silent` the data is left unset, for a conversion that writes every byte.
 SoundBlock* SoundCreateSamples(float start, float end, uint32_t rate, uint32_t bytes,
-                               uint32_t channels, uint32_t samples);
+                               uint32_t channels, uint32_t samples, bool silent = true);
 
 struct SoundDeleter {
   void operator()(SoundBlock* block) const { SoundFree(block); }

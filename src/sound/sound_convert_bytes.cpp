@@ -21,7 +21,7 @@ SoundBlock* SoundConvertBytes(SoundBlock* block, int32_t bytes) {
   if (block->bytes == bytes) return block;
   SoundBlock* out = SoundCreateSamples(block->start, block->end, block->rate,
                                        static_cast<uint32_t>(bytes), block->channels,
-                                       block->samples);
+                                       block->samples, false);
   if (out == nullptr) return nullptr;
   const std::size_t count = static_cast<std::size_t>(block->samples) * block->channels;
   const bool done = samples::WithWidth(block->bytes, [&]<int From>() {

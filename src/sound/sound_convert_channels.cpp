@@ -78,7 +78,7 @@ SoundBlock* SoundConvertChannels(SoundBlock* block, int32_t channels) {
   if (block->channels == channels) return block;
   if (block->channels == 0) return nullptr;
   SoundBlock* out = SoundCreateSamples(block->start, block->end, block->rate, block->bytes,
-                                       static_cast<uint32_t>(channels), block->samples);
+                                       static_cast<uint32_t>(channels), block->samples, false);
   if (out == nullptr) return nullptr;
   try {
     Convert(*block, *out);

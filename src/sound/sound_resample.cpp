@@ -39,8 +39,44 @@ void Interpolate(const SoundBlock& in, SoundBlock& out) {
 // Down: output sample j is the mean of the source samples at positions in
 // [j * old / new, (j + 1) * old / new); an interval without one copies the sample at j's
 // position.
+// Down by a whole factor k, the common 2:1 and 4:1: boxes of exactly k samples.
+template <int W>
+bool AverageWhole(const SoundBlock& in, SoundBlock& out) {
+  if (in.rate % out.rate != 0 || in.channels > 8) return false;
+  const uint32_t k = in.rate / out.rate, ch = in.channels;
+  const std::size_t frame = static_cast<std::size_t>(ch) * W;
+  const uint64_t whole = std::min<uint64_t>(out.samples, in.samples / k);
+  const uint8_t* src = in.data;
+  uint8_t* dst = out.data;
+  for (uint64_t j = 0; j < whole; ++j) {
+    int64_t sums[8] = {};
+    for (uint32_t i = 0; i < k; ++i, src += frame)
+      for (uint32_t c = 0; c < ch; ++c) sums[c] += samples::Load<W>(src + c * W);
+    for (uint32_t c = 0; c < ch; ++c)
+      samples::Store<W>(dst + c * W, static_cast<int32_t>(sums[c] / k));
+    dst += frame;
+  }
+  // The tail, where the boxes run past the source, as the general case does it.
+  for (uint64_t j = whole; j < out.samples; ++j) {
+    const uint64_t lo = j * k, hi = std::min<uint64_t>(in.samples, lo + k);
+    uint8_t* d = out.data + j * frame;
+    for (uint32_t c = 0; c < ch; ++c) {
+      if (lo < hi) {
+        int64_t sum = 0;
+        for (uint64_t i = lo; i < hi; ++i) sum += samples::Load<W>(in.data + i * frame + c * W);
+        samples::Store<W>(d + c * W, static_cast<int32_t>(sum / static_cast<int64_t>(hi - lo)));
+      } else if (in.samples > 0) {
+        samples::Store<W>(d + c * W,
+                          samples::Load<W>(in.data + (in.samples - 1) * frame + c * W));
+      }
+    }
+  }
+  return true;
+}
+
 template <int W>
 void Average(const SoundBlock& in, SoundBlock& out) {
+  if (AverageWhole<W>(in, out)) return;
   const uint64_t old_rate = in.rate, new_rate = out.rate;
   const uint32_t ch = in.channels;
   const std::size_t frame = static_cast<std::size_t>(ch) * W;
@@ -75,7 +111,14 @@ void Average(const SoundBlock& in, SoundBlock& out) {
 SoundBlock* SoundResample(SoundBlock* block, int32_t rate) {
   if (block == nullptr || rate < 1 || static_cast<uint32_t>(rate) > kSoundMaxRate) return nullptr;
   if (block->rate == static_cast<uint32_t>(rate)) return block;
-  SoundBlock* out = SoundCreate(block->start, block->end, rate, block->bytes, block->channels);
+  const auto new_rate = static_cast<uint32_t>(rate);
+  const int64_t count =
+      SoundPosition(block->end, new_rate) - SoundPosition(block->start, new_rate);
+  if (count < 0 || count > UINT32_MAX) return nullptr;
+  // Every output sample is written unless there is no source sample to take it from.
+  SoundBlock* out = SoundCreateSamples(block->start, block->end, new_rate, block->bytes,
+                                       block->channels, static_cast<uint32_t>(count),
+                                       block->samples == 0);
   if (out == nullptr) return nullptr;
   const bool up = out->rate > block->rate;
   samples::WithWidth(block->bytes, [&]<int W>() {
