@@ -7,6 +7,7 @@
 #include "host/typed_object.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
+#include "sound/sound_services.h"
 
 namespace lumetra::app {
 namespace {
@@ -22,6 +23,7 @@ void AppHooks::InitThreadErrorSlot() {
 }
 
 void AppHooks::FillHostServices() {
+  sound::SoundRegisterHostServices();
   project::HostServices();
   media::MediaServicesInstall();
 }

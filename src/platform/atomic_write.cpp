@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -124,8 +125,12 @@ FileResult CheckWriteTarget(const std::string& path, bool* exists) {
   return {};
 }
 
-FileResult AtomicWriteFile(const std::string& path, std::span<const uint8_t> bytes,
-                           const AtomicWriteOptions& options) {
+AtomicFile::~AtomicFile() {
+  Discard();
+}
+
+FileResult AtomicFile::Open(const std::string& path, const AtomicWriteOptions& options) {
+  Discard();
   const auto not_created = [](FileResult r) {
     r.create_failed = true;
     return r;
@@ -146,12 +151,6 @@ FileResult AtomicWriteFile(const std::string& path, std::span<const uint8_t> byt
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return not_created(Fail(errno));
-
-  int error = 0;  // the first failure's errno
-  const auto check = [&error](bool step_ok) {
-    if (!step_ok && error == 0) error = errno != 0 ? errno : EIO;
-    return error == 0;
-  };
   if (exists) {
     // Owner first: a change of owner clears the set-id bits that the mode then restores.
     // Only root may give a file away; others keep their own owner (and, failing that, group).
@@ -160,18 +159,73 @@ FileResult AtomicWriteFile(const std::string& path, std::span<const uint8_t> byt
                          ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
       static_cast<void>(owned);
     }
-    check(::fchmod(fd, st.st_mode & 07777) == 0);
+    if (::fchmod(fd, st.st_mode & 07777) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return Fail(error);
+    }
   }
-  if (error == 0) check(WriteAll(fd, bytes));
-  if (error == 0) check(::fsync(fd) == 0);
-  check(::close(fd) == 0);
-  if (error == 0) check(::rename(temp.c_str(), final_path.c_str()) == 0);
+  fd_ = fd;
+  temp_ = std::move(temp);
+  final_ = std::move(final_path);
+  return {};
+}
+
+FileResult AtomicFile::Write(std::span<const uint8_t> bytes) {
+  if (fd_ < 0) return Fail(EBADF);
+  if (!WriteAll(fd_, bytes)) return Fail(errno != 0 ? errno : EIO);
+  return {};
+}
+
+FileResult AtomicFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (fd_ < 0) return Fail(EBADF);
+  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return Fail(EINVAL);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(n == 0 ? EIO : errno);
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+FileResult AtomicFile::Commit() {
+  if (fd_ < 0) return Fail(EBADF);
+  int error = 0;
+  if (::fsync(fd_) != 0) error = errno;
+  if (::close(fd_) != 0 && error == 0) error = errno;
+  fd_ = -1;
+  if (error == 0 && ::rename(temp_.c_str(), final_.c_str()) != 0) error = errno;
   if (error != 0) {
-    ::unlink(temp.c_str());
+    ::unlink(temp_.c_str());
+    temp_.clear();
     return Fail(error);
   }
-  SyncDirectory(Directory(final_path));
+  temp_.clear();
+  SyncDirectory(Directory(final_));
   return {};
+}
+
+void AtomicFile::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+FileResult AtomicWriteFile(const std::string& path, std::span<const uint8_t> bytes,
+                           const AtomicWriteOptions& options) {
+  AtomicFile file;
+  if (FileResult r = file.Open(path, options); !r.ok()) return r;
+  if (FileResult r = file.Write(bytes); !r.ok()) return r;  // the temporary goes with `file`
+  return file.Commit();
 }
 
 FileResult AtomicWriteFile(const std::string& path, std::string_view text,

@@ -42,6 +42,33 @@ FileResult AtomicWriteFile(const std::string& path, std::span<const uint8_t> byt
 FileResult AtomicWriteFile(const std::string& path, std::string_view text,
                            const AtomicWriteOptions& options = {});
 
+// A file written in pieces (headers patched at the end) under the same rules: the bytes go
+// to a unique temporary beside the target, which Commit syncs and renames over it. Until
+// then the target is untouched; a file never committed leaves nothing behind.
+class AtomicFile {
+ public:
+  AtomicFile() = default;
+  ~AtomicFile();  // discards an uncommitted temporary
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Checks the target and creates the temporary; create_failed tells a refusal.
+  FileResult Open(const std::string& path, const AtomicWriteOptions& options = {});
+  bool IsOpen() const { return fd_ >= 0; }
+  // Appends at the current end.
+  FileResult Write(std::span<const uint8_t> bytes);
+  // Overwrites bytes already written, without moving the end.
+  FileResult WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+  // Syncs, closes and renames over the target; on failure the temporary is removed.
+  FileResult Commit();
+  void Discard();
+
+ private:
+  int fd_ = -1;
+  std::string temp_;
+  std::string final_;
+};
+
 // Keeps the current contents of `target` under `backup` (itself replaced atomically) while
 // `target` stays in place: a hard link, else a copy. Nothing to do when the target is
 // missing or both names reach the same file.

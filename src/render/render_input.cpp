@@ -4,6 +4,7 @@
 #include "model/clip.h"
 #include "model/pseudo_track.h"
 #include "platform/format.h"
+#include "render/input_text.h"
 #include "render/render_request.h"
 
 namespace lumetra::render {
@@ -22,19 +23,6 @@ int32_t FrameRate(const RenderRequest* rq) {
   return rq->track != nullptr && rq->track->project != nullptr
              ? rq->track->project->settings.time_base
              : 0;
-}
-
-std::string UnassignedText(const RenderRequest* rq, const Track* entry, int32_t input,
-                           const char* effect) {
-  if (entry == nullptr) return platform::Format("Input %d in '%s' clip is not assigned", input, effect);
-  if (entry->number == project::kPreviousTrackNumber) {
-    return platform::Format("No previous track for '%s' clip (input %d)", effect, input);
-  }
-  int32_t n = project::kInput0TrackNumber - entry->number;
-  if (rq->track == nullptr || rq->track->owner_clip == nullptr) {
-    return platform::Format("Illegal input %d setting in '%s' clip", n, effect);
-  }
-  return platform::Format("Input %d in '%s' clip is not assigned", n, effect);
 }
 
 }  // namespace
@@ -82,18 +70,15 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
   const project::Clip* clip = rq->clip_copy;
   const char* effect = clip->process->name.c_str();
   if (input < 0 || static_cast<std::size_t>(input) >= clip->inputs.size()) {
-    int32_t rate = FrameRate(rq);
-    RenderClipReportError(
-        ctx, platform::Format("Illegal input %d in '%s' clip on %s[%d,%d]", input, effect,
-                              rq->track->name, static_cast<int>(clip->start * rate),
-                              static_cast<int>(clip->end * rate))
-                 .c_str());
+    RenderClipReportError(ctx, IllegalInputText(input, effect, rq->track->name, clip->start,
+                                                clip->end, FrameRate(rq))
+                                   .c_str());
     return nullptr;
   }
   Track* entry = clip->inputs[static_cast<std::size_t>(input)];
   Track* source = project::InputResolve(rq->track, entry);
   if (source == nullptr) {
-    RenderClipReportError(ctx, UnassignedText(rq, entry, input, effect).c_str());
+    RenderClipReportError(ctx, UnassignedInputText(rq->track, entry, input, effect).c_str());
     return nullptr;
   }
   auto set = e.SetRequest(source, time, rq->width, rq->height, rq->aspect, rq, 0);
@@ -110,7 +95,7 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
       return pic;
     }
     case kRenderRefused:
-      RenderClipReportError(ctx, platform::Format("Input loop on track '%s'", source->name).c_str());
+      RenderClipReportError(ctx, InputLoopText(source->name).c_str());
       return nullptr;
     case kRenderPending:
       rq->waited = true;

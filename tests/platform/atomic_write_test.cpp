@@ -69,6 +69,43 @@ TEST_F(AtomicWriteTest, WritesNewAndExistingFilesAndLeavesNoTemporary) {
   EXPECT_EQ(Names(), std::set<std::string>{"new.txt"});
 }
 
+TEST_F(AtomicWriteTest, AFileWrittenInPiecesAppearsOnlyWhenCommitted) {
+  Put("w.bin", "old");
+  ASSERT_EQ(::chmod(Path("w.bin").c_str(), 0640), 0);
+  const auto bytes = [](std::string_view text) {
+    return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  };
+  {
+    AtomicFile file;
+    ASSERT_TRUE(file.Open(Path("w.bin")).ok());
+    ASSERT_TRUE(file.Write(bytes("HEAD----body")).ok());
+    EXPECT_EQ(Get(Path("w.bin")), "old");  // untouched while written
+    EXPECT_EQ(Names().size(), 2u);
+  }  // never committed: the temporary goes, the target stays
+  EXPECT_EQ(Get(Path("w.bin")), "old");
+  EXPECT_EQ(Names(), std::set<std::string>{"w.bin"});
+
+  AtomicFile file;
+  ASSERT_TRUE(file.Open(Path("w.bin")).ok());
+  ASSERT_TRUE(file.Write(bytes("HEAD----")).ok());
+  ASSERT_TRUE(file.Write(bytes("body")).ok());
+  ASSERT_TRUE(file.WriteAt(4, bytes("1234")).ok());
+  ASSERT_TRUE(file.Commit().ok());
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(Get(Path("w.bin")), "HEAD1234body");
+  EXPECT_EQ(Mode(Path("w.bin")), 0640u);
+  EXPECT_EQ(Names(), std::set<std::string>{"w.bin"});
+  EXPECT_FALSE(file.Write(bytes("late")).ok());
+
+  // A folder at the target is refused before anything is created.
+  ASSERT_TRUE(fs::create_directory(dir_ / "folder"));
+  AtomicFile refused;
+  const FileResult r = refused.Open(Path("folder"));
+  EXPECT_FALSE(r.ok());
+  EXPECT_TRUE(r.create_failed);
+  EXPECT_EQ(Names(), (std::set<std::string>{"folder", "w.bin"}));
+}
+
 TEST_F(AtomicWriteTest, KeepsTheModeOfTheTarget) {
   for (unsigned mode : {0600u, 0640u, 0444u, 0755u}) {
     Put("m.txt", "old");

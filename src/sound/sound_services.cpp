@@ -1,0 +1,61 @@
+// The sound services as the host table offers them: nothing escapes across the boundary.
+#include "sound/sound_services.h"
+
+#include "host/object_error.h"
+#include "host/sound_services.h"
+#include "sound/sound_assemble.h"
+#include "sound/sound_block.h"
+#include "sound/sound_convert.h"
+
+namespace lumetra::sound {
+namespace {
+
+SoundBlock* SvcSoundCreate(float start, float end, int32_t rate, int32_t bytes,
+                           int32_t channels) {
+  return SoundCreate(start, end, rate, bytes, channels);
+}
+void SvcSoundFree(SoundBlock* block) {
+  SoundFree(block);
+}
+SoundBlock* SvcSoundConvertBytes(SoundBlock* block, int32_t bytes) {
+  return SoundConvertBytes(block, bytes);
+}
+SoundBlock* SvcSoundConvertChannels(SoundBlock* block, int32_t channels) {
+  try {
+    return SoundConvertChannels(block, channels);
+  } catch (...) {
+    return nullptr;
+  }
+}
+SoundBlock* SvcSoundResample(SoundBlock* block, int32_t rate) {
+  return SoundResample(block, rate);
+}
+int32_t SvcSoundPlace(SoundBlock* dest, const SoundBlock* source, float time) {
+  try {
+    return SoundPlace(dest, source, time);
+  } catch (...) {
+    return 0;
+  }
+}
+SoundBlock* SvcGetInputSound(HostCallContext* ctx, int32_t input, float start, float end) {
+  try {
+    return GetInputSound(ctx, input, start, end);
+  } catch (...) {
+    project::ObjectReportError(ctx, kNoMemoryText);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+void SoundRegisterHostServices() {
+  project::SoundServicesInstall({.create = &SvcSoundCreate,
+                                 .free = &SvcSoundFree,
+                                 .convert_bytes = &SvcSoundConvertBytes,
+                                 .convert_channels = &SvcSoundConvertChannels,
+                                 .resample = &SvcSoundResample,
+                                 .place = &SvcSoundPlace,
+                                 .get_input_sound = &SvcGetInputSound});
+}
+
+}  // namespace lumetra::sound
