@@ -286,8 +286,10 @@ Status MovieReader::ReadSound(float from, float to, SoundBlock** block) {
   AVStream* stream = s.fmt->streams[s.sound_index];
   const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
   if (st.ok()) {
-    av_seek_frame(s.fmt, s.sound_index,
-                  start + static_cast<int64_t>(from / av_q2d(stream->time_base)),
+    // Seeks land on packet boundaries that some formats (MP3) time loosely: seek to a
+    // second early and let the time stamps place the samples.
+    const double at = std::max(0.0, double(from) - 1.0);
+    av_seek_frame(s.fmt, s.sound_index, start + static_cast<int64_t>(at / av_q2d(stream->time_base)),
                   AVSEEK_FLAG_BACKWARD);
   }
   // Samples are placed by their own time stamps, so a seek that lands early is harmless.
