@@ -1,6 +1,7 @@
 // Small pictures and comparisons for the format tests, and the peer tools they run.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
