@@ -118,6 +118,6 @@ TEST_F(PluginListTest, TheFormatLibraryListsItsFormats) {
     EXPECT_NE(o.out.find(text), std::string::npos) << text << "\n" << o.out;
   }
 }
-
+#endif
 
 }  // namespace
