@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev libfreetype-dev fonts-dejavu-core libpng-dev
-          libjpeg-dev ffmpeg libsndfile1-dev sox
+          libjpeg-dev ffmpeg libjpeg62-turbo-dev libtiff-dev libopenexr-dev libsndfile1-dev
+          libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev sox
           libcairo2-dev)  # libcairo2-dev: the shape fill benchmark's peer only
 missing=()
 for p in "${packages[@]}"; do

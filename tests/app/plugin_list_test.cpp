@@ -109,4 +109,15 @@ TEST_F(PluginListTest, TheStandardLibraryListsItsEffectsAndInputFormats) {
 }
 #endif
 
+#ifdef LUMETRA_FORMATS_LIBRARY
+TEST_F(PluginListTest, TheFormatLibraryListsItsFormats) {
+  Outcome o = Run(std::string("'/L:") + LUMETRA_FORMATS_LIBRARY + "'", "");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("\"result\":1"), std::string::npos) << o.out;
+  for (const char* text : {"\"PNG image\"", "\"Movie\"", "\"Sound\"", "\"mp4\"", "\"exr\"", "\"flac\""}) {
+    EXPECT_NE(o.out.find(text), std::string::npos) << text << "\n" << o.out;
+  }
+}
+#endif
+
 }  // namespace
