@@ -1,11 +1,14 @@
 // Defaults of the subsystem steps that do something visible, and the hooks slot.
 #include "app/app_hooks.h"
 
+#include "app/app_render.h"
+
 #include "host/host_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
+#include "render/render_services.h"
 
 namespace lumetra::app {
 namespace {
@@ -22,6 +25,12 @@ void AppHooks::InitThreadErrorSlot() {
 
 void AppHooks::FillHostServices() {
   project::HostServices();
+  // Before any library loads: each copies the table.
+  render::RenderInstallHostServices();
+}
+
+void AppHooks::StartRenderThreads(int count) {
+  AppRenderSetThreads(count);
 }
 
 std::string AppHooks::LoadLibrary(const std::string& path) {

@@ -134,11 +134,11 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {13, "PicDeinterlace", nullptr},
       {14, "ClipTrackName", nullptr},
       {15, "ChooseInputDialog", nullptr},
-      {16, "GetInputFrame", nullptr},
+      {16, "GetInputFrame", nullptr},  // installed by the render engine
       {17, "PicCopy", nullptr},
       {18, "CurveEditorCreate", nullptr},
       {19, "CurveEditorSetCurve", nullptr},
-      {20, "ClipReportError", S(ServiceClipReportError)},
+      {20, "ClipReportError", S(ServiceClipReportError)},  // the render engine's in render calls
       {21, "PicErrorText", nullptr},
       {22, "unassigned_22", nullptr},
       {23, "PicCreate", nullptr},
@@ -148,7 +148,7 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {27, "PicFree", nullptr},
       {28, "GeoGetCurves", nullptr},
       {29, "ChooseGeometryDialog", nullptr},
-      {30, "CheckAbort", nullptr},
+      {30, "CheckAbort", nullptr},  // installed by the render engine
       {31, "MemoryAllocate", S(SvcMemoryAllocate)},
       {32, "MemoryRelease", S(SvcMemoryRelease)},
       {33, "KeyfloatEvaluate", S(SvcKeyfloatEvaluate)},
@@ -171,10 +171,10 @@ const std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {50, "EffectSetValue", S(SvcEffectSetValue)},
       {51, "EffectAddField", nullptr},
       {52, "IsInputAssigned", nullptr},
-      {53, "RequestGetUserWord", nullptr},
-      {54, "RequestSetUserWord", nullptr},
+      {53, "RequestGetUserWord", nullptr},  // installed by the render engine
+      {54, "RequestSetUserWord", nullptr},  // installed by the render engine
       {55, "ClipGetErrorText", S(ServiceClipGetErrorText)},
-      {56, "FreeInputFrame", nullptr},
+      {56, "FreeInputFrame", nullptr},  // installed by the render engine
       {57, "GeometryName", nullptr},
       {58, "unassigned_58", nullptr},
       {59, "unassigned_59", nullptr},
@@ -256,8 +256,9 @@ std::span<const HostServiceRow> HostServiceRows() {
   return Rows();
 }
 
-const HostServiceTable* HostServices() {
-  static const HostServiceTable table = [] {
+namespace {
+HostServiceTable& MutableServices() {
+  static HostServiceTable table = [] {
     HostServiceTable t;
     std::array<LumetraUnassignedFn, HOST_SERVICE_COUNT> slots{};
     for (const HostServiceRow& row : Rows())
@@ -267,7 +268,31 @@ const HostServiceTable* HostServices() {
     std::memcpy(&t, slots.data(), sizeof t);
     return t;
   }();
-  return &table;
+  return table;
+}
+}  // namespace
+
+const HostServiceTable* HostServices() {
+  return &MutableServices();
+}
+
+bool HostServiceInstall(int32_t slot, LumetraUnassignedFn service) {
+  if (slot < 0 || slot >= HOST_SERVICE_COUNT || slot == 39) return false;
+  if (service == nullptr) service = &Unassigned;
+  std::memcpy(reinterpret_cast<unsigned char*>(&MutableServices()) +
+                  static_cast<std::size_t>(slot) * sizeof service,
+              &service, sizeof service);
+  return true;
+}
+
+LumetraUnassignedFn HostServiceSlot(int32_t slot) {
+  if (slot < 0 || slot >= HOST_SERVICE_COUNT) return nullptr;
+  LumetraUnassignedFn service = nullptr;
+  std::memcpy(&service,
+              reinterpret_cast<const unsigned char*>(&MutableServices()) +
+                  static_cast<std::size_t>(slot) * sizeof service,
+              sizeof service);
+  return service;
 }
 
 }  // namespace lumetra::project

@@ -23,6 +23,13 @@ std::span<const HostServiceRow> HostServiceRows();
 // The table, filled once on first use; valid for the life of the process.
 const HostServiceTable* HostServices();
 
+// Puts a service of a module above the host into its slot (the render engine installs its
+// request services this way, so the host needs no upward include). Libraries copy the table
+// when they load: install before loading them. Answers false for a slot out of range or 39.
+bool HostServiceInstall(int32_t slot, LumetraUnassignedFn service);
+// What the slot holds now (the stub when nothing was installed or wired).
+LumetraUnassignedFn HostServiceSlot(int32_t slot);
+
 // The services of the object protocol and the error text, as the table holds them.
 int32_t ServiceClipReportError(HostCallContext* ctx, const char* text);
 int32_t ServiceClipGetErrorText(HostCallContext* ctx, char* buffer, int32_t size);

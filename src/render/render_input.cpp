@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "model/clip.h"
+#include "host/object_error.h"
 #include "model/pseudo_track.h"
 #include "platform/format.h"
 #include "render/render_request.h"
@@ -45,7 +46,7 @@ int32_t RenderClipReportError(HostCallContext* ctx, const char* text) {
   Operation op(*rq->engine);
   if (text == nullptr) {
     rq->error.clear();
-    ctx->word[HCC_WORD_ERROR_TEXT] = 0;
+    project::ObjectClearError(ctx);
     return 1;
   }
   std::string built;
@@ -62,7 +63,18 @@ int32_t RenderClipReportError(HostCallContext* ctx, const char* text) {
   }
   if (built.size() > 511) built.resize(511);
   rq->error = built.empty() ? std::string(text).substr(0, 511) : built;
-  ctx->word[HCC_WORD_ERROR_TEXT] = reinterpret_cast<uintptr_t>(rq->error.c_str());
+  // The context's copy is plain C memory, freed when the make call returns.
+  project::ObjectReportError(ctx, rq->error);
+  return 1;
+}
+
+int32_t RenderCheckAbort(HostCallContext* ctx) {
+  RenderRequest* rq = ContextRequest(ctx);
+  if (rq == nullptr) return 0;
+  Operation op(*rq->engine);
+  if (rq->track != nullptr && (rq->flags & (kRqCorrected | kRqFailed)) == 0) return 0;
+  rq->error.clear();
+  project::ObjectClearError(ctx);
   return 1;
 }
 
@@ -72,7 +84,7 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
   RenderEngine::Impl& e = *rq->engine;
   Operation op(e);
   if ((rq->flags & (kRqCorrected | kRqFailed)) != 0 || rq->track == nullptr) {
-    ctx->word[HCC_WORD_ERROR_TEXT] = 0;
+    project::ObjectClearError(ctx);
     return nullptr;
   }
   if ((rq->flags & kRqRunning) == 0 || rq->clip_copy == nullptr) {
@@ -96,6 +108,7 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
     RenderClipReportError(ctx, UnassignedText(rq, entry, input, effect).c_str());
     return nullptr;
   }
+  e.RecordUsage(rq, input, time);
   auto set = e.SetRequest(source, time, rq->width, rq->height, rq->aspect, rq, 0);
   switch (set.result) {
     case kRenderAvailable: {
