@@ -20,6 +20,7 @@ RenderEngine::RenderEngine(uint64_t memory_budget) : impl_(std::make_unique<Impl
 
 RenderEngine::~RenderEngine() {
   SetThreads(0);
+  ForgetEditWindows(impl_.get());
   Operation op(*impl_);
   Impl& e = *impl_;
   {

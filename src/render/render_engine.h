@@ -110,6 +110,10 @@ class RenderEngine {
   int32_t RunUntilIdle();
   void Wake();
 
+  // The window of a clip's edit session: GetInputFrame from the session's context sets its
+  // requests for that window at the project's preview size (0: the session ended).
+  void SetEditWindow(const project::Clip* clip, WindowId window);
+
   // The window that hears of progress (0: none); the counters start again from 0.
   void SetProgressWindow(WindowId window);
 

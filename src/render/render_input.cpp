@@ -1,14 +1,17 @@
 // Host services of make functions: inputs, their release, error reports and user words.
 #include <cmath>
+#include <unordered_map>
 
 #include "model/clip.h"
 #include "host/object_error.h"
+#include "model/project.h"
 #include "model/pseudo_track.h"
 #include "platform/format.h"
 #include "render/render_request.h"
 
 namespace lumetra::render {
 
+using project::Clip;
 using project::Track;
 
 namespace {
@@ -25,20 +28,102 @@ int32_t FrameRate(const RenderRequest* rq) {
              : 0;
 }
 
-std::string UnassignedText(const RenderRequest* rq, const Track* entry, int32_t input,
+std::string UnassignedText(const Track* track, const Track* entry, int32_t input,
                            const char* effect) {
   if (entry == nullptr) return platform::Format("Input %d in '%s' clip is not assigned", input, effect);
   if (entry->number == project::kPreviousTrackNumber) {
     return platform::Format("No previous track for '%s' clip (input %d)", effect, input);
   }
   int32_t n = project::kInput0TrackNumber - entry->number;
-  if (rq->track == nullptr || rq->track->owner_clip == nullptr) {
+  if (track == nullptr || track->owner_clip == nullptr) {
     return platform::Format("Illegal input %d setting in '%s' clip", n, effect);
   }
   return platform::Format("Input %d in '%s' clip is not assigned", n, effect);
 }
 
+std::string IllegalInputText(const Clip* clip, const Track* track, int32_t input) {
+  int32_t rate = track != nullptr && track->project != nullptr ? track->project->settings.time_base : 0;
+  return platform::Format("Illegal input %d in '%s' clip on %s[%d,%d]", input,
+                          clip->process->name.c_str(), track != nullptr ? track->name : "",
+                          static_cast<int>(clip->start * rate), static_cast<int>(clip->end * rate));
+}
+
+// Edit sessions whose dialog receives input pictures, by edited clip; guarded by the render
+// lock.
+struct EditUser {
+  RenderEngine::Impl* engine;
+  WindowId window;
+};
+std::unordered_map<const Clip*, EditUser>& EditUsers() {
+  static std::unordered_map<const Clip*, EditUser> users;
+  return users;
+}
+
+// The edited clip of an edit context (the session's copy names it) and its window.
+const EditUser* EditUserOf(const HostCallContext* ctx, const Clip** edited) {
+  auto* copy = reinterpret_cast<const Clip*>(ctx->word[HCC_WORD_CLIP]);
+  if (copy == nullptr) return nullptr;
+  *edited = copy->edited_clip != nullptr ? copy->edited_clip : copy;
+  auto found = EditUsers().find(*edited);
+  return found != EditUsers().end() ? &found->second : nullptr;
+}
+
+// An edit dialog asks: the picture comes to its window as a posted picture, never here.
+PIC* EditGetInputFrame(HostCallContext* ctx, int32_t input, float time) {
+  project::RenderLockGuard lock(project::RenderLock());
+  const auto* copy = reinterpret_cast<const Clip*>(ctx->word[HCC_WORD_CLIP]);
+  const Clip* edited = nullptr;
+  const EditUser* user = EditUserOf(ctx, &edited);
+  if (user == nullptr || edited->track == nullptr || edited->track->project == nullptr) {
+    project::ObjectReportError(ctx, "Can't set request from non-clip window");
+    return nullptr;
+  }
+  Track* track = edited->track;
+  if (input < 0 || static_cast<std::size_t>(input) >= copy->inputs.size()) {
+    project::ObjectReportError(ctx, IllegalInputText(copy, track, input));
+    return nullptr;
+  }
+  Track* entry = copy->inputs[static_cast<std::size_t>(input)];
+  Track* source = project::InputResolve(track, entry);
+  if (source == nullptr) {
+    project::ObjectReportError(ctx, UnassignedText(track, entry, input, copy->process->name.c_str()));
+    return nullptr;
+  }
+  const project::ProjectSettings& settings = track->project->settings;
+  project::DerivedValues preview = project::ComputeDerivedValues(settings);
+  user->engine->SetRequest(source, time, preview.preview_width, preview.preview_height,
+                           settings.pixel_aspect, nullptr, user->window);
+  return nullptr;
+}
+
+int32_t EditFreeInputFrame(HostCallContext* ctx, PIC* picture) {
+  project::RenderLockGuard lock(project::RenderLock());
+  const Clip* edited = nullptr;
+  const EditUser* user = EditUserOf(ctx, &edited);
+  if (user == nullptr) {
+    project::ObjectReportError(ctx, "Can't free input frame: no clip edit window found :(");
+    return 0;
+  }
+  Operation op(*user->engine);
+  return user->engine->FreePicLocked(picture, user->window) ? 1 : 0;
+}
+
 }  // namespace
+
+void RenderEngine::SetEditWindow(const project::Clip* clip, WindowId window) {
+  Operation op(*impl_);
+  if (clip == nullptr) return;
+  if (window == 0) {
+    EditUsers().erase(clip);
+  } else {
+    EditUsers()[clip] = EditUser{impl_.get(), window};
+  }
+}
+
+void ForgetEditWindows(RenderEngine::Impl* engine) {
+  project::RenderLockGuard lock(project::RenderLock());
+  std::erase_if(EditUsers(), [&](const auto& entry) { return entry.second.engine == engine; });
+}
 
 int32_t RenderClipReportError(HostCallContext* ctx, const char* text) {
   RenderRequest* rq = ContextRequest(ctx);
@@ -79,6 +164,9 @@ int32_t RenderCheckAbort(HostCallContext* ctx) {
 }
 
 PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
+  if (ctx != nullptr && ctx->word[HCC_WORD_KIND] == HCC_KIND_EDIT) {
+    return EditGetInputFrame(ctx, input, time);
+  }
   RenderRequest* rq = ContextRequest(ctx);
   if (rq == nullptr) return nullptr;
   RenderEngine::Impl& e = *rq->engine;
@@ -94,18 +182,13 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
   const project::Clip* clip = rq->clip_copy;
   const char* effect = clip->process->name.c_str();
   if (input < 0 || static_cast<std::size_t>(input) >= clip->inputs.size()) {
-    int32_t rate = FrameRate(rq);
-    RenderClipReportError(
-        ctx, platform::Format("Illegal input %d in '%s' clip on %s[%d,%d]", input, effect,
-                              rq->track->name, static_cast<int>(clip->start * rate),
-                              static_cast<int>(clip->end * rate))
-                 .c_str());
+    RenderClipReportError(ctx, IllegalInputText(clip, rq->track, input).c_str());
     return nullptr;
   }
   Track* entry = clip->inputs[static_cast<std::size_t>(input)];
   Track* source = project::InputResolve(rq->track, entry);
   if (source == nullptr) {
-    RenderClipReportError(ctx, UnassignedText(rq, entry, input, effect).c_str());
+    RenderClipReportError(ctx, UnassignedText(rq->track, entry, input, effect).c_str());
     return nullptr;
   }
   e.RecordUsage(rq, input, time);
@@ -134,6 +217,9 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time) {
 }
 
 int32_t FreeInputFrame(HostCallContext* ctx, PIC* picture) {
+  if (ctx != nullptr && ctx->word[HCC_WORD_KIND] == HCC_KIND_EDIT && picture != nullptr) {
+    return EditFreeInputFrame(ctx, picture);
+  }
   RenderRequest* rq = ContextRequest(ctx);
   if (rq == nullptr || picture == nullptr) return 0;
   RenderEngine::Impl& e = *rq->engine;

@@ -91,6 +91,9 @@ struct ClipUsage {
 // Track time runs within +-7200 s.
 inline constexpr float kRenderTimeBound = 7200.0f;
 
+// Drops the edit-session windows of an engine that ends.
+void ForgetEditWindows(RenderEngine::Impl* engine);
+
 // The track whose picture shows through where `track` has none.
 project::Track* ShowThrough(const project::Track* track);
 

@@ -107,6 +107,49 @@ TEST_F(RenderServicesTest, OutsideARenderCallTheServicesAnswerNothing) {
   EXPECT_EQ(ctx.word[HCC_WORD_ERROR_TEXT], 0u);
 }
 
+TEST_F(RenderServicesTest, EditDialogInputsArriveAtItsWindow) {
+  Clip* top = TwoTracks(&effects_[1]);
+  ASSERT_NE(top, nullptr);
+  const HostServiceTable* host = project::HostServices();
+  RenderEngine& e = Engine();
+  HostCallContext ctx{};
+  ctx.word[HCC_WORD_KIND] = HCC_KIND_EDIT;
+  ctx.word[HCC_WORD_CLIP] = reinterpret_cast<uintptr_t>(top);
+  auto error = [&] {
+    char text[128] = {};
+    host->ClipGetErrorText(&ctx, text, sizeof text);
+    return std::string(text);
+  };
+  EXPECT_EQ(host->GetInputFrame(&ctx, 0, 0.5f), nullptr);
+  EXPECT_EQ(error(), "Can't set request from non-clip window");
+  EXPECT_EQ(host->FreeInputFrame(&ctx, reinterpret_cast<PIC*>(&ctx)), 0);
+  EXPECT_EQ(error(), "Can't free input frame: no clip edit window found :(");
+
+  WindowId w = e.OpenWindow();
+  e.SetEditWindow(top, w);
+  EXPECT_EQ(host->GetInputFrame(&ctx, 1, 0.5f), nullptr);
+  int32_t rate = project_->settings.time_base;
+  EXPECT_EQ(error(), "Illegal input 1 in 'Test/Stamp' clip on " +
+                         std::string(project_->first_track->name) + "[0," +
+                         std::to_string(2 * rate) + "]");
+  host->ClipReportError(&ctx, nullptr);
+  // The picture comes to the window, asked at the project's preview size.
+  EXPECT_EQ(host->GetInputFrame(&ctx, 0, 0.5f), nullptr);
+  e.RunUntilIdle();
+  auto m = e.TakeMessage(w, false);
+  ASSERT_TRUE(m.has_value());
+  ASSERT_EQ(m->kind, WindowMessageKind::kPicture);
+  project::DerivedValues preview = project::ComputeDerivedValues(project_->settings);
+  EXPECT_EQ(e.GetPic(project_->first_track->next, 0.5f, preview.preview_width,
+                     preview.preview_height),
+            m->picture);
+  EXPECT_EQ(ReadStamp(m->picture).track, project_->first_track->next->number);
+  EXPECT_EQ(host->FreeInputFrame(&ctx, m->picture), 1);
+  EXPECT_EQ(host->FreeInputFrame(&ctx, m->picture), 0);  // the window held one reference
+  e.SetEditWindow(top, 0);
+  EXPECT_EQ(e.CheckInvariants(), "");
+}
+
 // The documentation's minimal effect, loaded as any library: Invert over "*Previous".
 struct InvertData {
   KeyfloatKey* strength;
