@@ -1,6 +1,7 @@
 // Which input times each clip used, slice by slice, and the dependency walk that tells which
 // stretch of a track's pictures a change of another track's span reaches.
 #include <algorithm>
+#include <unordered_set>
 
 #include "model/clip.h"
 #include "model/pseudo_track.h"
@@ -93,9 +94,37 @@ void RenderEngine::Impl::ResetUsage(const Track* track, float from, float to) {
   }
 }
 
+bool RenderEngine::Impl::StaticallyDepends(const Track* t, const Track* changed) {
+  auto known = static_depends.find(t);
+  if (known != static_depends.end()) return known->second;
+  // Every way a picture of `t` can reach another track, times aside.
+  std::unordered_set<const Track*> seen;
+  std::vector<const Track*> stack{t};
+  bool found = false;
+  while (!stack.empty() && !found) {
+    const Track* at = stack.back();
+    stack.pop_back();
+    if (at == nullptr || !seen.insert(at).second) continue;
+    if (at == changed) found = true;
+    stack.push_back(ShowThrough(at));
+    for (const Clip* clip = at->first_clip; clip != nullptr; clip = clip->next) {
+      for (Track* in : clip->inputs) stack.push_back(project::InputResolve(at, in));
+      stack.push_back(clip->sub_first_track);
+    }
+  }
+  static_depends[t] = found;
+  return found;
+}
+
 std::optional<std::pair<float, float>> RenderEngine::Impl::DependentSpan(
     const Track* t, float a, float b, const Track* changed, float c, float d, int32_t depth) {
   if (t == nullptr || !(a < b) || depth > kRenderMaxDepth) return std::nullopt;
+  // Clips that read several inputs make the walk branch at every level; past its budget the
+  // answer is the whole stretch whenever the track depends on the changed one at all.
+  if (walk_budget-- <= 0) {
+    if (StaticallyDepends(t, changed)) return std::pair{a, b};
+    return std::nullopt;
+  }
   std::optional<std::pair<float, float>> hull;
   auto widen = [&](float lo, float hi) {
     lo = std::max(lo, a);

@@ -14,6 +14,11 @@ namespace lumetra::render {
 
 using project::Track;
 
+namespace {
+// Steps of one dependency walk before it answers conservatively.
+constexpr int32_t kDependencyWalkSteps = 512;
+}  // namespace
+
 RenderEngine::RenderEngine(uint64_t memory_budget) : impl_(std::make_unique<Impl>(memory_budget)) {
   RenderInstallHostServices();
 }
@@ -192,6 +197,7 @@ void RenderEngine::Invalidate(Track* track, float from, float to) {
     float from, to;
   };
   std::vector<Told> told;
+  e.static_depends.clear();
   auto tell = [&](WindowId window, int32_t number, std::pair<float, float> span) {
     if (window == 0) return;
     for (Told& t : told) {
@@ -206,12 +212,14 @@ void RenderEngine::Invalidate(Track* track, float from, float to) {
   if (track->project != nullptr) {
     project::TrackWalk(track->project->first_track, [&](Track* t) {
       if (t->window == 0) return;
+      e.walk_budget = kDependencyWalkSteps;
       if (auto span = e.DependentSpan(t, -kRenderTimeBound, kRenderTimeBound, track, from, to)) {
         tell(t->window, t->number, *span);
       }
     });
   }
   for (auto& [t, list] : e.by_track) {
+    e.walk_budget = kDependencyWalkSteps;
     auto span = e.DependentSpan(t, -kRenderTimeBound, kRenderTimeBound, track, from, to);
     if (!span) continue;
     for (RenderRequest* rq : list) {

@@ -144,9 +144,12 @@ struct RenderEngine::Impl {
   void RecordUsage(const RenderRequest* rq, int32_t input, float time);
   void ResetUsage(const project::Track* track, float from, float to);
   // The hull of the stretch of `t` in [a, b[ whose pictures depend on `changed` in [c, d[.
+  // Set walk_budget before each outer call: it bounds the steps of one walk. Past it the
+  // answer comes from StaticallyDepends (memo in static_depends, cleared per change).
   std::optional<std::pair<float, float>> DependentSpan(const project::Track* t, float a, float b,
                                                        const project::Track* changed, float c,
                                                        float d, int32_t depth = 0);
+  bool StaticallyDepends(const project::Track* t, const project::Track* changed);
 
   // --- cache (render_cache.cpp) ---
   void StorePicture(RenderRequest* rq, PIC* picture);
@@ -187,6 +190,8 @@ struct RenderEngine::Impl {
   int64_t makes = 0;
   std::atomic<int64_t> lock_hold_max_ns{0};
   std::unordered_map<const project::Clip*, ClipUsage> usage;
+  int32_t walk_budget = 0;
+  std::unordered_map<const project::Track*, bool> static_depends;
   // progress: counted while a progress window is set
   WindowId progress_window = 0;
   int32_t progress_made = 0;
