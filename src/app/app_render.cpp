@@ -7,27 +7,38 @@
 
 #include "app/app_state.h"
 #include "app/settings.h"
+#include "model/render_lock.h"
 
 namespace lumetra::app {
 
 namespace {
-std::mutex g_mutex;  // guards g_engine's making and ending, never held across a render
-std::unique_ptr<render::RenderEngine> g_engine;
+struct EngineSlot {
+  std::mutex mutex;  // guards the making and ending, never held across a render
+  std::unique_ptr<render::RenderEngine> engine;
+};
+EngineSlot& Slot() {
+  // The render lock is made first, so that it outlives an engine still there at exit.
+  project::RenderLock();
+  static EngineSlot slot;
+  return slot;
+}
 }  // namespace
 
 render::RenderEngine& AppRenderEngine() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (!g_engine) {
+  EngineSlot& slot = Slot();
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  if (!slot.engine) {
     uint64_t budget = State().picture_memory_budget;
-    g_engine = std::make_unique<render::RenderEngine>(budget != 0 ? budget
-                                                                  : render::DefaultMemoryProxy());
+    slot.engine = std::make_unique<render::RenderEngine>(
+        budget != 0 ? budget : render::DefaultMemoryProxy());
   }
-  return *g_engine;
+  return *slot.engine;
 }
 
 bool AppRenderEngineMade() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_engine != nullptr;
+  EngineSlot& slot = Slot();
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  return slot.engine != nullptr;
 }
 
 int32_t AppRenderSetThreads(int32_t count) {
@@ -42,8 +53,9 @@ void AppRenderSetMemory(uint64_t bytes) {
 void AppRenderStop() {
   std::unique_ptr<render::RenderEngine> engine;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    engine = std::move(g_engine);
+    EngineSlot& slot = Slot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    engine = std::move(slot.engine);
   }
   engine.reset();  // joins the threads first
 }
