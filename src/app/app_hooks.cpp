@@ -1,12 +1,15 @@
 // Defaults of the subsystem steps that do something visible, and the hooks slot.
 #include "app/app_hooks.h"
 
+#include "app/app_render.h"
+
 #include "host/host_services.h"
 #include "media/media_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
+#include "render/render_services.h"
 #include "sound/sound_services.h"
 
 namespace lumetra::app {
@@ -26,6 +29,12 @@ void AppHooks::FillHostServices() {
   sound::SoundRegisterHostServices();
   project::HostServices();
   media::MediaServicesInstall();
+  // Before any library loads: each copies the table.
+  render::RenderInstallHostServices();
+}
+
+void AppHooks::StartRenderThreads(int count) {
+  AppRenderSetThreads(count);
 }
 
 std::string AppHooks::LoadLibrary(const std::string& path) {

@@ -2,6 +2,7 @@
 // modules that use them, saves pull the lists and defaults the app changed back first.
 #include <algorithm>
 
+#include "app/app_render.h"
 #include "app/app_state.h"
 #include "app/options_store.h"
 #include "app/settings.h"
@@ -72,6 +73,11 @@ class SettingsOptionsStore final : public OptionsStore {
       s.memory_reserved = st.memory_reserved;
       s.picture_memory_budget = st.memory_proxy;
       s.preview_memory = st.memory_preview;
+      // Changed while the program runs: the engine follows.
+      if (AppRenderEngineMade()) {
+        AppRenderSetThreads(s.render_threads);
+        AppRenderSetMemory(s.picture_memory_budget);
+      }
     }
     if (mask & kSettingsProjectPresets)
       project::SetNewProjectDefaults(ToProjectSettings(st.new_project));

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/app_hooks.h"
+#include "app/app_render.h"
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/exit_status.h"
@@ -112,6 +113,7 @@ void ApplySecondPass(const SecondPass& pass, AppState& s, AppHooks& hooks) {
 
 // Runs after the message loop, whatever ended it.
 void ExitSequence(AppHooks& hooks) {
+  AppRenderStop();
   hooks.DeleteUndoSnapshots();
   hooks.ReleaseFontList();
   DebugLog("ZOLT -- Exiting...");

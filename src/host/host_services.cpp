@@ -251,11 +251,11 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {13, "PicDeinterlace", nullptr},
       {14, "ClipTrackName", S(SvcClipTrackName)},
       {15, "ChooseInputDialog", nullptr},
-      {16, "GetInputFrame", nullptr},
+      {16, "GetInputFrame", nullptr},  // installed by the render engine
       {17, "PicCopy", nullptr},
       {18, "CurveEditorCreate", nullptr},
       {19, "CurveEditorSetCurve", nullptr},
-      {20, "ClipReportError", S(ServiceClipReportError)},
+      {20, "ClipReportError", S(ServiceClipReportError)},  // the render engine's in render calls
       {21, "PicErrorText", nullptr},
       {22, "unassigned_22", nullptr},
       {23, "PicCreate", nullptr},
@@ -265,7 +265,7 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {27, "PicFree", nullptr},
       {28, "GeoGetCurves", S(SvcGeoGetCurves)},
       {29, "ChooseGeometryDialog", nullptr},
-      {30, "CheckAbort", nullptr},
+      {30, "CheckAbort", nullptr},  // installed by the render engine
       {31, "MemoryAllocate", S(SvcMemoryAllocate)},
       {32, "MemoryRelease", S(SvcMemoryRelease)},
       {33, "KeyfloatEvaluate", S(SvcKeyfloatEvaluate)},
@@ -288,10 +288,10 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {50, "EffectSetValue", S(SvcEffectSetValue)},
       {51, "EffectAddField", S(SvcEffectAddField)},
       {52, "IsInputAssigned", S(SvcIsInputAssigned)},
-      {53, "RequestGetUserWord", nullptr},
-      {54, "RequestSetUserWord", nullptr},
+      {53, "RequestGetUserWord", nullptr},  // installed by the render engine
+      {54, "RequestSetUserWord", nullptr},  // installed by the render engine
       {55, "ClipGetErrorText", S(ServiceClipGetErrorText)},
-      {56, "FreeInputFrame", nullptr},
+      {56, "FreeInputFrame", nullptr},  // installed by the render engine
       {57, "GeometryName", S(SvcGeometryName)},
       {58, "unassigned_58", nullptr},
       {59, "unassigned_59", nullptr},

@@ -4,18 +4,28 @@
 #include <cmath>
 
 #include "model/clip.h"
+#include "model/pseudo_track.h"
 #include "model/track.h"
 #include "render/pic.h"
 #include "render/render_request.h"
+#include "render/render_services.h"
 
 namespace lumetra::render {
 
 using project::Track;
 
-RenderEngine::RenderEngine(uint64_t memory_budget) : impl_(std::make_unique<Impl>(memory_budget)) {}
+namespace {
+// Steps of one dependency walk before it answers conservatively.
+constexpr int32_t kDependencyWalkSteps = 512;
+}  // namespace
+
+RenderEngine::RenderEngine(uint64_t memory_budget) : impl_(std::make_unique<Impl>(memory_budget)) {
+  RenderInstallHostServices();
+}
 
 RenderEngine::~RenderEngine() {
   SetThreads(0);
+  ForgetEditWindows(impl_.get());
   Operation op(*impl_);
   Impl& e = *impl_;
   {
@@ -178,35 +188,79 @@ void RenderEngine::Invalidate(Track* track, float from, float to) {
   Impl& e = *impl_;
   Operation op(e);
   if (track == nullptr) return;
-  // Windows showing this track, or one whose pictures depend on it, hear of the change:
-  // the track's own window and every window using one of the track's requests.
-  std::vector<std::pair<WindowId, int32_t>> told;
-  auto tell = [&](WindowId window, int32_t number) {
-    std::pair<WindowId, int32_t> key{window, number};
-    if (window != 0 && std::find(told.begin(), told.end(), key) == told.end()) told.push_back(key);
+  // Windows hear of the stretch of their track that depends on the change: each track window
+  // and each window using a request of a dependent track. The walk reads the input-usage
+  // records, so it runs before they are reset.
+  struct Told {
+    WindowId window;
+    int32_t number;
+    float from, to;
   };
-  auto depends = [&](const Track* t) { return t == track || project::TrackDependsOn(t, track); };
+  std::vector<Told> told;
+  e.static_depends.clear();
+  auto tell = [&](WindowId window, int32_t number, std::pair<float, float> span) {
+    if (window == 0) return;
+    for (Told& t : told) {
+      if (t.window == window && t.number == number) {
+        t.from = std::min(t.from, span.first);
+        t.to = std::max(t.to, span.second);
+        return;
+      }
+    }
+    told.push_back(Told{window, number, span.first, span.second});
+  };
   if (track->project != nullptr) {
     project::TrackWalk(track->project->first_track, [&](Track* t) {
-      if (t->window != 0 && depends(t)) tell(t->window, t->number);
+      if (t->window == 0) return;
+      e.walk_budget = kDependencyWalkSteps;
+      if (auto span = e.DependentSpan(t, -kRenderTimeBound, kRenderTimeBound, track, from, to)) {
+        tell(t->window, t->number, *span);
+      }
     });
   }
   for (auto& [t, list] : e.by_track) {
-    if (!depends(t)) continue;
+    e.walk_budget = kDependencyWalkSteps;
+    auto span = e.DependentSpan(t, -kRenderTimeBound, kRenderTimeBound, track, from, to);
+    if (!span) continue;
     for (RenderRequest* rq : list) {
+      if (rq->time < span->first - 1e-6f || rq->time >= span->second) continue;
       for (const BackRef& ref : rq->users) {
-        if (ref.user == nullptr) tell(ref.window, rq->track_number);
+        if (ref.user == nullptr) tell(ref.window, rq->track_number, *span);
       }
     }
   }
-  auto found = e.by_track.find(track);
-  if (found != e.by_track.end()) {
+  auto abort_where = [&](const Track* t, auto&& which) {
+    auto found = e.by_track.find(t);
+    if (found == e.by_track.end()) return;
     for (RenderRequest* rq : std::vector<RenderRequest*>(found->second)) {
-      if (rq->time >= from - 1e-6f && rq->time < to) e.Abort(rq, nullptr);
+      if (rq->track != nullptr && which(rq)) e.Abort(rq, nullptr);
+    }
+  };
+  abort_where(track, [&](const RenderRequest* rq) { return rq->time >= from - 1e-6f && rq->time < to; });
+  if (from <= 0.0f && to >= kRenderTimeBound) {
+    // The whole track changed: the track it shows through on, and the enclosing SuperClip's
+    // track over the SuperClip's span, may hold pictures made from it that no link records.
+    if (track->prev != nullptr) {
+      abort_where(track->prev, [&](const RenderRequest* rq) {
+        if ((rq->flags & kRqPassThrough) != 0) return true;
+        const project::Clip* clip = project::ClipFindAt(rq->track, rq->time);
+        if (clip == nullptr) return false;
+        return std::any_of(clip->inputs.begin(), clip->inputs.end(), [](const Track* in) {
+          return in != nullptr && in->number == project::kPreviousTrackNumber;
+        });
+      });
+    }
+    const project::Clip* owner = track->owner_clip;
+    if (owner != nullptr && owner->track != nullptr) {
+      abort_where(owner->track, [&](const RenderRequest* rq) {
+        return rq->time >= owner->start - 1e-6f && rq->time < owner->end;
+      });
     }
   }
-  for (auto [window, number] : told) {
-    e.Post(window, MakeMessage(WindowMessageKind::kRegionChanged, nullptr, number, from, {}, from, to));
+  e.ResetUsage(track, from, to);
+  for (const Told& t : told) {
+    e.Post(t.window,
+           MakeMessage(WindowMessageKind::kRegionChanged, nullptr, t.number, t.from, {}, t.from, t.to));
   }
 }
 
@@ -221,6 +275,13 @@ const PIC* RenderEngine::GetPic(Track* track, float time, int32_t width, int32_t
     }
   }
   return nullptr;
+}
+
+void RenderEngine::SetProgressWindow(WindowId window) {
+  Operation op(*impl_);
+  impl_->progress_window = window;
+  impl_->progress_made = 0;
+  impl_->progress_set = 0;
 }
 
 void RenderEngine::SetMemoryBudget(uint64_t bytes) {

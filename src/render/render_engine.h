@@ -39,6 +39,7 @@ enum class WindowMessageKind : uint32_t {
   kError = 0x410,          // render error with its text
   kDropped = 0x40A,        // a request the window used was invalidated: ask again
   kRegionChanged = 0x40D,  // pictures of `track` in [from, to[ changed
+  kProgress = 0x474,       // `made` pictures made, `set` requests set since progress began
 };
 
 struct WindowMessage {
@@ -48,6 +49,7 @@ struct WindowMessage {
   float time = 0.0f;
   float from = 0.0f, to = 0.0f;
   std::string text;
+  int32_t made = 0, set = 0;
 };
 
 // The "RenderThreads" setting's range; the engine itself also accepts 0 (no threads).
@@ -108,6 +110,13 @@ class RenderEngine {
   int32_t RunUntilIdle();
   void Wake();
 
+  // The window of a clip's edit session: GetInputFrame from the session's context sets its
+  // requests for that window at the project's preview size (0: the session ended).
+  void SetEditWindow(const project::Clip* clip, WindowId window);
+
+  // The window that hears of progress (0: none); the counters start again from 0.
+  void SetProgressWindow(WindowId window);
+
   void SetMemoryBudget(uint64_t bytes);
   RenderStats Stats() const;
   // Empty when the graph is consistent, else the first fault found.
@@ -128,6 +137,8 @@ PIC* GetInputFrame(HostCallContext* ctx, int32_t input, float time);
 int32_t FreeInputFrame(HostCallContext* ctx, PIC* picture);
 // Sets (text) or clears (null) the error of a make call; 1 when the context was usable.
 int32_t RenderClipReportError(HostCallContext* ctx, const char* text);
+// 1 when the context's request was aborted, corrected or detached (its error is cleared).
+int32_t RenderCheckAbort(HostCallContext* ctx);
 intptr_t RequestGetUserWord(HostCallContext* ctx);
 int32_t RequestSetUserWord(HostCallContext* ctx, intptr_t word);
 

@@ -30,15 +30,14 @@ bool TrackLive(const Track* track) {
          project::ProjectFindTrack(track->project, track->number) == track;
 }
 
-// The track whose picture shows through where `track` has none.
+}  // namespace
+
 Track* ShowThrough(const Track* track) {
   if (track->next != nullptr) return track->next;
   const Clip* owner = track->owner_clip;
   if (owner != nullptr && owner->track != nullptr) return owner->track->next;
   return nullptr;
 }
-
-}  // namespace
 
 std::string RenderEngine::Impl::NoClipText(const RenderRequest* rq) const {
   int32_t rate = rq->track != nullptr && rq->track->project != nullptr
@@ -153,6 +152,7 @@ int32_t RenderEngine::Impl::Resolve(RenderRequest* rq, WindowId window) {
   }
   int32_t result = kRenderPending;
   if (!pass) {
+    if (progress_window != 0) progress_set += 1;
     PushReady(rq);
     return kRenderPending;
   }

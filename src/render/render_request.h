@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "model/render_lock.h"
 #include "render/render_engine.h"
@@ -68,6 +70,33 @@ struct RenderRequest {
   std::size_t track_pos = 0;  // place in its track's list
 };
 
+// Input times one input of a clip was read at from one slice of the clip's span, and the
+// offsets from the request's time they were read at. Empty: lo above hi.
+struct InputUsageSpan {
+  InputUsageSpan();
+  float lo, hi;
+  float offset_min, offset_max;
+};
+struct UsageSlice {
+  float from = 0, to = 0;
+  std::vector<InputUsageSpan> spans;  // one per input
+};
+// A clip's records; the span and input count tell a record of a freed clip at the same address.
+struct ClipUsage {
+  float start = 0, end = 0;
+  std::size_t inputs = 0;
+  std::vector<UsageSlice> slices;
+};
+
+// Track time runs within +-7200 s.
+inline constexpr float kRenderTimeBound = 7200.0f;
+
+// Drops the edit-session windows of an engine that ends.
+void ForgetEditWindows(RenderEngine::Impl* engine);
+
+// The track whose picture shows through where `track` has none.
+project::Track* ShowThrough(const project::Track* track);
+
 // A render thread. `idle` is guarded by the engine's wake mutex.
 struct RenderWorker {
   std::thread thread;
@@ -110,6 +139,18 @@ struct RenderEngine::Impl {
   bool FreePicLocked(const PIC* picture, WindowId window);
   std::string NoClipText(const RenderRequest* rq) const;
 
+  // --- input usage (input_usage.cpp) ---
+  ClipUsage* UsageOf(const project::Clip* clip);
+  void RecordUsage(const RenderRequest* rq, int32_t input, float time);
+  void ResetUsage(const project::Track* track, float from, float to);
+  // The hull of the stretch of `t` in [a, b[ whose pictures depend on `changed` in [c, d[.
+  // Set walk_budget before each outer call: it bounds the steps of one walk. Past it the
+  // answer comes from StaticallyDepends (memo in static_depends, cleared per change).
+  std::optional<std::pair<float, float>> DependentSpan(const project::Track* t, float a, float b,
+                                                       const project::Track* changed, float c,
+                                                       float d, int32_t depth = 0);
+  bool StaticallyDepends(const project::Track* t, const project::Track* changed);
+
   // --- cache (render_cache.cpp) ---
   void StorePicture(RenderRequest* rq, PIC* picture);
   void DropPicture(RenderRequest* rq);
@@ -148,6 +189,13 @@ struct RenderEngine::Impl {
   std::atomic<int32_t> running{0};  // makes under way; written under the render lock
   int64_t makes = 0;
   std::atomic<int64_t> lock_hold_max_ns{0};
+  std::unordered_map<const project::Clip*, ClipUsage> usage;
+  int32_t walk_budget = 0;
+  std::unordered_map<const project::Track*, bool> static_depends;
+  // progress: counted while a progress window is set
+  WindowId progress_window = 0;
+  int32_t progress_made = 0;
+  int32_t progress_set = 0;
 
   // windows: guarded by mail_mutex (posted under the render lock, read without it)
   mutable std::mutex mail_mutex;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "host/object_error.h"
 #include "model/clip.h"
 #include "model/superclip.h"
 #include "model/track.h"
@@ -61,6 +62,7 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
   RenderRequest* rq = nullptr;
   LumetraMakeFn make = nullptr;
   void* data = nullptr;
+  project::Clip* copy = nullptr;
   float start = 0, end = 0, time = 0;
   {
     Operation op(*this);
@@ -94,6 +96,7 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
     running += 1;
     make = rq->clip_copy->process->make;
     data = rq->clip_copy->data;
+    copy = rq->clip_copy;
     start = rq->clip_copy->start;
     end = rq->clip_copy->end;
     time = rq->time;
@@ -105,7 +108,11 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
   ctx.word[HCC_WORD_KIND] = HCC_KIND_RENDER;
   ctx.word[HCC_WORD_RENDER_REQUEST] = reinterpret_cast<uintptr_t>(rq);
   ctx.word[HCC_WORD_THREAD] = static_cast<uintptr_t>(thread_id);
+  ctx.word[HCC_WORD_CLIP] = reinterpret_cast<uintptr_t>(copy);  // for ClipGetValue
   PIC* pic = make(&ctx, data, start, end, time);
+  // A text reported past the engine (a service's own failure) counts as the make's error.
+  std::string reported(project::ObjectErrorText(&ctx));
+  project::ObjectClearError(&ctx);
 
   Operation op(*this);
   Clock::time_point locked = Clock::now();
@@ -114,6 +121,7 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
   rq->flags &= ~kRqRunning;
   std::string error = std::move(rq->error);
   rq->error.clear();
+  if (error.empty()) error = std::move(reported);
   bool failed = (rq->flags & kRqFailed) != 0;
   if (rq->track == nullptr || (rq->flags & kRqCorrected) != 0) {
     // Invalidated or its track deleted while it ran: nothing it made may be used.
@@ -125,6 +133,13 @@ bool RenderEngine::Impl::RunOne(int32_t thread_id) {
   } else if (pic != nullptr && PicUsable(pic)) {
     FreeCopy(rq);
     StorePicture(rq, pic);
+    if (progress_window != 0) {
+      progress_made += 1;
+      WindowMessage m = MakeMessage(WindowMessageKind::kProgress, nullptr, rq->track_number, rq->time);
+      m.made = progress_made;
+      m.set = progress_set;
+      if (!Post(progress_window, std::move(m))) progress_window = 0;
+    }
     InputsFree(rq);
     Deliver(rq);
     Evict();

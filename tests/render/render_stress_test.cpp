@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/superclip.h"
+#include "render/render_client.h"
 #include "render/render_fixture.h"
 
 namespace lumetra::render::testing {
@@ -234,6 +235,90 @@ TEST_P(RenderStress, ClientsAlwaysGetOneAnswer) {
     EXPECT_EQ(e.SetThreads(0), 0);
     EXPECT_EQ(e.Threads(), 0);
   }
+}
+
+// Blocking clients on their own threads while edits and thread changes go on; afterwards
+// every picture matches one made on the calling thread by a fresh engine.
+TEST_P(RenderStress, BlockingClientsMatchTheCallingThread) {
+  const int32_t threads = GetParam();
+  std::mt19937 rng(4242u + static_cast<uint32_t>(threads));
+  Build(rng);
+  const int32_t pics_before = PicCount();
+  RenderEngine& e = Engine(kW * kH * 4 * 24);
+  e.SetThreads(threads);
+  std::vector<std::string> faults(kClients);
+  std::atomic<int32_t> finished{0};
+  std::vector<std::thread> clients;
+  for (int32_t c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      std::mt19937 r(77u + static_cast<uint32_t>(c));
+      for (int32_t i = 0; i < 30 && faults[c].empty(); ++i) {
+        Track* t;
+        std::vector<int32_t> seen;
+        {
+          project::RenderLockGuard lock(project::RenderLock());
+          t = tracks_[r() % tracks_.size()];
+          seen = track_generation_;
+        }
+        RenderClientResult got =
+            RenderTrackPicture(e, t, kTimes[r() % std::size(kTimes)], kW, kH, kAspect);
+        if (got.ok()) {
+          Stamp st = ReadStamp(got.picture.get());
+          if (st.generation < seen[static_cast<std::size_t>(st.track)]) faults[c] = "stale picture";
+        } else if (got.error.empty()) {
+          faults[c] = "neither picture nor error";
+        }
+      }
+      finished.fetch_add(1);
+    });
+  }
+  std::string fault;
+  while (finished.load() < kClients && fault.empty()) {
+    switch (rng() % 6) {
+      case 0:
+      case 1: {
+        Track* t;
+        {
+          project::RenderLockGuard lock(project::RenderLock());
+          t = tracks_[rng() % tracks_.size()];
+        }
+        Edit(e, t);
+        break;
+      }
+      case 2:
+        e.SetThreads(0);
+        break;
+      case 3:
+        e.SetThreads(threads);
+        break;
+      default:
+        std::this_thread::yield();
+    }
+    fault = e.CheckInvariants();
+  }
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(fault, "");
+  for (const std::string& f : faults) EXPECT_EQ(f, "");
+  e.SetThreads(threads);
+  for (Track* t : tracks_) {
+    for (float time : kTimes) {
+      RenderClientResult threaded = RenderTrackPicture(e, t, time, kW, kH, kAspect);
+      RenderEngine fresh;
+      RenderClientResult calling = RenderTrackPicture(fresh, t, time, kW, kH, kAspect);
+      ASSERT_EQ(threaded.ok(), calling.ok()) << threaded.error << " / " << calling.error;
+      if (threaded.ok()) {
+        EXPECT_EQ(0, std::memcmp(threaded.picture->pixels, calling.picture->pixels, kW * kH * 4));
+      }
+    }
+  }
+  EXPECT_EQ(e.CheckInvariants(), "");
+  {
+    project::RenderLockGuard lock(project::RenderLock());
+    for (Track* t : tracks_) e.TapeAbort(t);
+  }
+  EXPECT_EQ(e.Stats().live_requests, 0);
+  EXPECT_EQ(PicCount(), pics_before);
+  EXPECT_EQ(e.SetThreads(0), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, RenderStress, ::testing::Values(1, 2, 8, 32));
