@@ -1,6 +1,7 @@
 // Defaults of the subsystem steps that do something visible, and the hooks slot.
 #include "app/app_hooks.h"
 
+#include "app/render_output.h"
 #include "host/host_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
@@ -39,9 +40,17 @@ bool AppHooks::OpenClipboardWindow(const std::string& path) {
   return false;
 }
 
-int AppHooks::Render(bool, int) {
-  platform::ShowError("Rendering is not available yet.");
-  return 0;
+void AppHooks::StartRenderThreads(int count) {
+  SetAppRenderThreads(count);
+}
+
+int AppHooks::Render(bool with_dialog, int mode) {
+  const bool offline = mode == 1;
+  // The render options dialog must end with "go".
+  if (with_dialog && !offline &&
+      platform::Ui().RunDialog("RENDERMENU_", "Render") != platform::Answer::Ok)
+    return 0;
+  return RenderLastOffline(offline);
 }
 
 AppHooks& Hooks() {

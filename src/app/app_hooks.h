@@ -43,7 +43,7 @@ class AppHooks {
   // The plain start of the undo store; 0, or the error number when its lock failed.
   virtual int StartUndoStore();
   virtual void ShowStartupDialog() {}
-  virtual void StartRenderThreads(int /*count*/) {}
+  virtual void StartRenderThreads(int count);
 
   // Commands.
   // Opens a clipboard file in its window; the default says on stderr and in the log that it

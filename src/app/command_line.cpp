@@ -192,6 +192,9 @@ std::string UsageText(std::string_view program_name) {
       "         %s  --recover [N]\n"
       "         %s  --discard-recovery [N]\n"
       "         %s  --list-plugins [/L:<fname> ...]\n"
+      "         %s  --render OUT_PATTERN PROJECT.ZTP [--track N] [--frames A-B[:STEP]]\n"
+      "                  [--threads N] [--format NAME] [--manifest FILE] [--skip-existing]\n"
+      "                  [--quiet]\n"
       "         %s  --help | --version\n\n"
       "Command line switches (they may also start with '-'):\n\n"
       "\t/R\t\toffline rendering\n"
@@ -209,12 +212,16 @@ std::string UsageText(std::string_view program_name) {
       "\t--discard-recovery [N]\tremove lost project N, or all of them\n"
       "\t--list-plugins\t\tload the plug-in libraries (only those of /L:) and print\n"
       "\t\t\t\ttheir effects and formats as JSON on stdout\n"
+      "\t--render OUT PROJECT\trender a track of PROJECT to OUT, e.g. out/frame####.png\n"
+      "\t\t\t\t(numbered frames, one '#' per digit) or out/movie.mp4; the\n"
+      "\t\t\t\tformat is chosen by the extension, frames are inclusive;\n"
+      "\t\t\t\tprogress is a bar on a terminal, else JSON lines on stderr\n"
       "\t--help\t\t\tshow this text\n"
       "\t--version\t\tprint the version\n"
       "\t--\t\t\tevery later argument is a file name (e.g. -film.ZTP)\n\n"
       "Example:  %s /R /home/me/films/demo.ZTP\n\n"
       "Switches /O,/F and /I have according project values by default.",
-      n, n, n, n, n, n, n, n);
+      n, n, n, n, n, n, n, n, n);
 }
 
 }  // namespace lumetra::app

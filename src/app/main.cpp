@@ -9,6 +9,7 @@
 #include "app/plugin_list.h"
 #include "app/project_info_json.h"
 #include "app/recovery_tool.h"
+#include "app/render_output.h"
 #include "app/startup.h"
 #include "platform/ui_host.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;
     if (auto status = lumetra::app::RunRecoveryTool(args)) return *status;
     if (auto status = lumetra::app::RunPluginList(args)) return *status;
+    if (auto status = lumetra::app::RunRenderCommand(args)) return *status;
     // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.
     bool offline = lumetra::app::ReadFirstPass(args).offline;
     lumetra::platform::SetUi(std::make_unique<lumetra::platform::HeadlessUiHost>(offline));
