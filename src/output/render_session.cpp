@@ -158,10 +158,11 @@ struct RenderSession::Impl {
     return true;
   }
 
-  bool Skip() {
+  // The frames to make are counted once, at the start.
+  bool Skip(bool count) {
     SkipResult r = SkipExistingFrames(S(), kComponentVideo, current, first, last, mode,
                                       [](const std::string& f) { return platform::FileExists(f); });
-    to_make = r.to_make;
+    if (count) to_make = r.to_make;
     current = r.current;
     return !r.all_exist;
   }
@@ -252,7 +253,7 @@ struct RenderSession::Impl {
       const int64_t next = n + step;
       if (step > 0 ? next > last : next < last) return false;
       current = static_cast<float>(next);
-      if (!Skip()) return false;
+      if (!Skip(false)) return false;
     }
     Obs().Line(2, FrameLine());
     Obs().Line(4, FreeSpaceLine(kComponentVideo));
@@ -346,7 +347,7 @@ struct RenderSession::Impl {
 
   void VideoPass() {
     OutputComponent& v = S().components[kComponentVideo];
-    if (!Skip()) {
+    if (!Skip(true)) {
       out.nothing_to_do = true;
       Say("All requested frames are already exist");
       return;
