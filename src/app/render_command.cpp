@@ -232,6 +232,8 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
   req.project = p;
   req.track = track;
   req.offline = true;
+  // A farm retries a failed job itself: render errors end the run at once.
+  req.retries = 0;
   if (frames) {
     req.start = static_cast<float>(frames->first) / static_cast<float>(fps);
     req.end = static_cast<float>(frames->last + 1) / static_cast<float>(fps);
