@@ -75,6 +75,11 @@ void ProgressObserver::Progress(const output::SessionProgress& p) {
   bar_shown_ = true;
 }
 
+void ProgressObserver::Message(std::string_view text) {
+  Finish();
+  StderrSessionObserver::Message(text);
+}
+
 void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* pic) {
   manifest_.push_back(ManifestLine(file, pic));
 }

@@ -32,6 +32,8 @@ class ProgressObserver final : public StderrSessionObserver {
  public:
   explicit ProgressObserver(ProgressStyle style) : style_(style) {}
   void Progress(const output::SessionProgress& p) override;
+  // A message ends the bar's line first.
+  void Message(std::string_view text) override;
   void FrameSaved(int32_t frame, const std::string& file, const PIC* pic) override;
   // Ends the bar's line.
   void Finish();
