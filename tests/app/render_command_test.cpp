@@ -195,5 +195,17 @@ TEST_F(RenderBinary, FailuresHaveTheirStatus) {
   EXPECT_EQ(testing::RunBinarySplit("--render o/f.ppm", d, Env()).status, kExitCommandLine);
 }
 
+TEST_F(RenderBinary, OfflineRenderUsesTheProjectsStoredSettings) {
+  const std::string d = dir_.path().string();
+  // The default output folder is then the per-user temporary one, under the test's folder.
+  auto r = testing::RunBinarySplit("/R '" + Example() + "'", d,
+                                   Env() + " XDG_RUNTIME_DIR= TMPDIR='" + d + "'");
+  EXPECT_EQ(r.err.find("Render settings are invalid."), std::string::npos) << r.err;
+  if (r.status != kExitOk) {
+    // Without a PNG format (or pictures) the stored settings are refused, with status 6.
+    EXPECT_EQ(r.status, kExitOfflineRenderFailed) << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace lumetra::app
