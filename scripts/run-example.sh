@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Builds lumetra and the standard effects library and runs lumetra headless on the shipped example project: without arguments it
-# loads examples/demo.ZTP and prints its description as JSON; arguments go to lumetra as given.
+# Builds lumetra with the standard libraries and renders the shipped example project to PNG
+# frames and an MP4 movie under a folder it prints (LUMETRA_EXAMPLE_OUT names another one).
+# Arguments, when given, go to lumetra as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETRA_TESTS=OFF \
       -DLUMETRA_BENCH=OFF >/dev/null
-cmake --build build/release --target lumetra Effects >&2
-if [ "$#" -eq 0 ]; then
-  set -- --info examples/demo.ZTP
+targets=(lumetra Effects)
+if cmake --build build/release --target help | grep -q '^Formats:'; then
+  targets+=(Formats)
 fi
-build/release/src/app/lumetra "$@"
+cmake --build build/release --target "${targets[@]}" >&2
+lumetra=build/release/src/app/lumetra
+if [ "$#" -gt 0 ]; then
+  exec "$lumetra" "$@"
+fi
+out=${LUMETRA_EXAMPLE_OUT:-$PWD/build/example-output}
+mkdir -p "$out"
+"$lumetra" --render "$out/frames/demo####.png" examples/demo.ZTP
+"$lumetra" --render "$out/demo.mp4" examples/demo.ZTP
+echo "Rendered examples/demo.ZTP to $out: frames/demo0000.png ... and demo.mp4"

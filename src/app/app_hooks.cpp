@@ -2,7 +2,7 @@
 #include "app/app_hooks.h"
 
 #include "app/app_render.h"
-
+#include "app/render_output.h"
 #include "host/host_services.h"
 #include "media/media_services.h"
 #include "host/library_loader.h"
@@ -25,12 +25,15 @@ void AppHooks::InitThreadErrorSlot() {
   render::PicInit();
 }
 
-void AppHooks::FillHostServices() {
-  sound::SoundRegisterHostServices();
+void InstallHostServices() {
   project::HostServices();
+  sound::SoundRegisterHostServices();
   media::MediaServicesInstall();
-  // Before any library loads: each copies the table.
   render::RenderInstallHostServices();
+}
+
+void AppHooks::FillHostServices() {
+  InstallHostServices();
 }
 
 void AppHooks::StartRenderThreads(int count) {
@@ -52,9 +55,13 @@ bool AppHooks::OpenClipboardWindow(const std::string& path) {
   return false;
 }
 
-int AppHooks::Render(bool, int) {
-  platform::ShowError("Rendering is not available yet.");
-  return 0;
+int AppHooks::Render(bool with_dialog, int mode) {
+  const bool offline = mode == 1;
+  // The render options dialog must end with "go".
+  if (with_dialog && !offline &&
+      platform::Ui().RunDialog("RENDERMENU_", "Render") != platform::Answer::Ok)
+    return 0;
+  return RenderLastOffline(offline);
 }
 
 AppHooks& Hooks() {

@@ -9,6 +9,10 @@ namespace lumetra::app {
 
 enum class RecoveryResult { kNoneFound, kDeclined, kRecovered };
 
+// Puts every module's services into the host table. Before any library loads: each
+// library copies the table when it is loaded.
+void InstallHostServices();
+
 class AppHooks {
  public:
   virtual ~AppHooks() = default;

@@ -45,6 +45,7 @@ struct AppState {
   // Outcomes of the offline chain, turned into the exit status.
   bool offline_load_failed = false;
   bool offline_render_failed = false;
+  bool offline_render_interrupted = false;  // a stop signal ended the render
 };
 
 AppState& State();

@@ -192,6 +192,9 @@ std::string UsageText(std::string_view program_name) {
       "         %s  --recover [N]\n"
       "         %s  --discard-recovery [N]\n"
       "         %s  --list-plugins [/L:<fname> ...]\n"
+      "         %s  --render OUT_PATTERN PROJECT.ZTP [--track N] [--frames A-B[:STEP]]\n"
+      "                  [--threads N] [--format NAME] [--manifest FILE] [--skip-existing]\n"
+      "                  [--quiet]\n"
       "         %s  validate PROJECT.ZTP [--json]\n"
       "         %s  farm submit | status | resume | join ...\n"
       "         %s  --help | --version\n\n"
@@ -211,6 +214,10 @@ std::string UsageText(std::string_view program_name) {
       "\t--discard-recovery [N]\tremove lost project N, or all of them\n"
       "\t--list-plugins\t\tload the plug-in libraries (only those of /L:) and print\n"
       "\t\t\t\ttheir effects and formats as JSON on stdout\n"
+      "\t--render OUT PROJECT\trender a track of PROJECT to OUT, e.g. out/frame####.png\n"
+      "\t\t\t\t(numbered frames, one '#' per digit) or out/movie.mp4; the\n"
+      "\t\t\t\tformat is chosen by the extension, frames are inclusive;\n"
+      "\t\t\t\tprogress is a bar on a terminal, else JSON lines on stderr\n"
       "\tvalidate PROJECT\tcheck that a project can be rendered here or on a farm\n"
       "\tfarm ...\t\trender on a SLURM cluster (docs/farm.md)\n"
       "\t--help\t\t\tshow this text\n"
@@ -218,7 +225,7 @@ std::string UsageText(std::string_view program_name) {
       "\t--\t\t\tevery later argument is a file name (e.g. -film.ZTP)\n\n"
       "Example:  %s /R /home/me/films/demo.ZTP\n\n"
       "Switches /O,/F and /I have according project values by default.",
-      n, n, n, n, n, n, n, n, n, n);
+      n, n, n, n, n, n, n, n, n, n, n);
 }
 
 }  // namespace lumetra::app

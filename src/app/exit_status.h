@@ -16,6 +16,8 @@ enum ExitStatus : int {
   kExitSaveFailed = 8,           // "--save-as", "--recover": the project could not be saved, or
                                  // a tool's output could not be written (stdout full or closed)
   kExitNothingToRecover = 9,     // "--recover": no lost project was found
+  kExitInterrupted = 10,         // "/R", "--render": stopped by SIGINT or SIGTERM; the frames
+                                 // written are complete, a rerun that skips them resumes
   // "validate" and "farm submit": one status per class of problem (the first class found).
   kExitValidateMissingEffect = 20,  // a clip's effect comes from no loaded library
   kExitValidateLibrary = 21,        // a plug-in library could not be read or loaded

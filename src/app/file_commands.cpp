@@ -283,8 +283,8 @@ int OpenProject(const std::string& path, bool merge) {
     ReportLoadFailure(path, result);
     return 0;
   }
-  // Only a successful load replaces the project, so only then do its presets go.
-  store.RemoveProjectPresets();
+  // A successful load has replaced the previous project's render settings with the file's
+  // own (or none): dropping them now would lose what "/R" renders with.
   if (!State().offline) Hooks().ReopenProjectWindows();
   State().current_file = path;
   SetTitleNamed(path);

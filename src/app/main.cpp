@@ -10,6 +10,7 @@
 #include "app/plugin_list.h"
 #include "app/project_info_json.h"
 #include "app/recovery_tool.h"
+#include "app/render_output.h"
 #include "app/startup.h"
 #include "app/validate_project.h"
 #include "platform/ui_host.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;
     if (auto status = lumetra::app::RunRecoveryTool(args)) return *status;
     if (auto status = lumetra::app::RunPluginList(args)) return *status;
+    if (auto status = lumetra::app::RunRenderCommand(args)) return *status;
     if (auto status = lumetra::app::RunValidate(args)) return *status;
     if (auto status = lumetra::app::RunFarm(args)) return *status;
     // Offline runs ("/R" with a project) ask nothing; others answer like a user who cancels.

@@ -1,4 +1,5 @@
 // "--list-plugins": the loaded libraries, their effects and formats, as JSON on stdout.
+#include "app/app_hooks.h"
 #include "app/plugin_list.h"
 
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include "app/exit_status.h"
 #include "app/json_writer.h"
 #include "host/host_services.h"
-#include "media/media_services.h"
 #include "host/library_loader.h"
 #include "host/plugin_registry.h"
 #include "host/typed_object.h"
@@ -143,8 +143,7 @@ std::optional<int> RunPluginList(const std::vector<std::string>& args,
     }
   }
   platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
-  project::HostServices();
-  media::MediaServicesInstall();
+  InstallHostServices();
   project::TypedObjectsInit();
   render::PicInit();
   const SecondPass pass = ReadSecondPass(rest);

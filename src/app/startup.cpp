@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/options_store.h"
 #include "app/project_store.h"
+#include "app/render_output.h"
 #include "app/settings.h"
 #include "app/stale_files.h"
 #include "model/project.h"
@@ -132,6 +133,7 @@ int StatusForQuitCode(int quit_code, bool idle) {
   if (s.offline_load_failed) return kExitOfflineLoadFailed;
   // Headless, nobody could see the failure but the shell.
   if (idle && s.startup_load_failed) return kExitOfflineLoadFailed;
+  if (s.offline_render_interrupted) return kExitInterrupted;
   if (s.offline_render_failed) return kExitOfflineRenderFailed;
   return quit_code == 1 ? kExitOk : kExitStartupFailed;
 }

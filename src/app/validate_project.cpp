@@ -1,5 +1,6 @@
 // "validate": loads the libraries and the project headless and collects every problem a farm
 // run would meet, each with its class, then reports them as text or JSON.
+#include "app/app_hooks.h"
 #include "app/validate_project.h"
 
 #include <cctype>
@@ -244,7 +245,7 @@ void StartValidateTool() {
   State().offline = true;
   SettingsSetReadOnly(true);
   Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
-  project::HostServices();
+  InstallHostServices();
   project::TypedObjectsInit();
   render::PicInit();
 }

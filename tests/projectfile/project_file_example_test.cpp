@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -23,27 +24,44 @@ struct FillParams {
   int32_t flags;
   KeyfloatKey* blur;
 };
+struct MatteParams {
+  geometry::Geometry* geo;
+  KeyfloatKey* clr;
+  KeyfloatKey* a;
+};
+struct MixParams {
+  KeyfloatKey* factor;
+  int32_t clipping;
+};
 
 // Records as the standard effects library registers them.
 struct ExampleProcesses {
   BlurParams blur_proto{};
   FillParams fill_proto{};
-  TemplatePtr blur_tmpl, fill_tmpl;
-  ProcessRecord blur, fill;
+  MatteParams matte_proto{};
+  MixParams mix_proto{};
+  TemplatePtr blur_tmpl, fill_tmpl, matte_tmpl, mix_tmpl;
+  ProcessRecord blur, fill, matte, mix;
 
+  static void Add(Template& t, const char* name, const char* type, const void* at) {
+    TemplateAddField(t, name, type, reinterpret_cast<uintptr_t>(at), 1);
+  }
   ExampleProcesses() {
     blur_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&blur_proto)));
-    TemplateAddField(*blur_tmpl, "Factor", "keyfloat",
-                     reinterpret_cast<uintptr_t>(&blur_proto.factor), 1);
+    Add(*blur_tmpl, "Factor", "keyfloat", &blur_proto.factor);
     fill_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&fill_proto)));
-    auto add = [&](const char* name, const char* type, const void* at) {
-      TemplateAddField(*fill_tmpl, name, type, reinterpret_cast<uintptr_t>(at), 1);
-    };
-    add("Geo", "geometry", &fill_proto.geo);
-    add("clr", "KEYFLOAT", &fill_proto.clr);
-    add("a", "KEYFLOAT", &fill_proto.a);
-    add("flags", "LONG", &fill_proto.flags);
-    add("blur", "KEYFLOAT", &fill_proto.blur);
+    Add(*fill_tmpl, "Geo", "geometry", &fill_proto.geo);
+    Add(*fill_tmpl, "clr", "KEYFLOAT", &fill_proto.clr);
+    Add(*fill_tmpl, "a", "KEYFLOAT", &fill_proto.a);
+    Add(*fill_tmpl, "flags", "LONG", &fill_proto.flags);
+    Add(*fill_tmpl, "blur", "KEYFLOAT", &fill_proto.blur);
+    matte_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&matte_proto)));
+    Add(*matte_tmpl, "Geo", "geometry", &matte_proto.geo);
+    Add(*matte_tmpl, "clr", "KEYFLOAT", &matte_proto.clr);
+    Add(*matte_tmpl, "a", "KEYFLOAT", &matte_proto.a);
+    mix_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&mix_proto)));
+    Add(*mix_tmpl, "Factor", "keyfloat", &mix_proto.factor);
+    Add(*mix_tmpl, "Clipping", "long", &mix_proto.clipping);
     blur.name = "Filtering/Blur";
     blur.signature = "Blur 1.0 ZOLT Standard";
     blur.inputs_number = 1;
@@ -53,12 +71,18 @@ struct ExampleProcesses {
     fill.signature = "Fill Shape 1.0 ZOLT Standard";
     fill.inputs_number = 1;
     fill.data_template = fill_tmpl.get();
-    ProcessRegistryPush(&fill);
-    ProcessRegistryPush(&blur);
+    matte.name = "Sources/Solid Color";
+    matte.signature = "Matte 1.0 ZOLT Standard";
+    matte.inputs_number = 0;
+    matte.data_template = matte_tmpl.get();
+    mix.name = "Compositing/Mix";
+    mix.signature = "Mix 1.0 ZOLT Standard";
+    mix.inputs_number = 2;
+    mix.data_template = mix_tmpl.get();
+    for (ProcessRecord* r : {&mix, &matte, &fill, &blur}) ProcessRegistryPush(r);
   }
   ~ExampleProcesses() {
-    ProcessRegistryRemove(&blur);
-    ProcessRegistryRemove(&fill);
+    for (ProcessRecord* r : {&mix, &matte, &fill, &blur}) ProcessRegistryRemove(r);
     VirtualProcessesClear();
   }
 };
@@ -78,17 +102,42 @@ KeyfloatKey* Key(KeyfloatKey* list, float t, int8_t n, float x, float y = 0, flo
   return list;
 }
 
+constexpr float kExampleSeconds = 4;  // 100 frames at 25 frames per second
+
+// The render settings the example carries: PNG frames "demo0000.png" ... of the whole
+// frame into the default output folder (an empty path).
+FilePreset ExampleRenderSettings(const ProjectSettings& f) {
+  FilePreset p;
+  p.flags = 0x00001 | 0x02000 | 0x01000;  // video, overwrite, the project's own settings
+  uint32_t aspect = 0;
+  std::memcpy(&aspect, &f.pixel_aspect, sizeof aspect);
+  // Width, height, aspect, digits, step, time base, sample rate, channels, bytes.
+  p.settings = {uint32_t(f.width), uint32_t(f.height), aspect, 4, 1, uint32_t(f.time_base),
+                uint32_t(f.sampling_rate), uint32_t(f.channels), uint32_t(f.bytes_per_sample)};
+  p.name = "Demo frames";
+  p.components[0].texts[1] = "demo";
+  p.components[0].texts[3] = "png";
+  p.components[0].value = 0x40;  // numbered files
+  return p;
+}
+
+// A dark blue background; an orange square that turns and grows, filled over it; a blurred
+// copy of that; and a cross-fade from the sharp square to the blurred one.
 Project* BuildExample(ExampleProcesses& procs) {
   using namespace geometry;
   Project* p = ProjectCreate();
   ProjectSetDefaults(p);
-  p->description = "Lumetra example: a square filled and blurred over a background";
+  p->description =
+      "Lumetra example: an orange square turning over a blue background, cross-faded into a "
+      "blurred copy of itself";
   p->active_start = 0;
-  p->active_end = 6;
-  Track* title = test::AddTrack(p);
+  p->active_end = kExampleSeconds;
+  Track* final_track = test::AddTrack(p);
+  Track* soft = test::AddTrack(p);
   Track* shape = test::AddTrack(p);
   Track* back = test::AddTrack(p);
-  TrackSetName(title, "Soft title");
+  TrackSetName(final_track, "Sharp to soft");
+  TrackSetName(soft, "Blurred square");
   TrackSetName(shape, "Square");
   TrackSetName(back, "Background");
 
@@ -108,24 +157,33 @@ Project* BuildExample(ExampleProcesses& procs) {
     EXPECT_EQ(GeoLink(square, v, 0), GeoLinkResult::kLinked);
   }
   square->Contour()->flags = 1;
-  // The square turns a quarter and grows while it shows.
-  square->rotation = Key(square->rotation, 4, 1, 90);
-  square->scale = Key(square->scale, 4, 2, 1.5f, 1.5f);
+  // The square turns a quarter and grows over the whole time.
+  square->rotation = Key(square->rotation, kExampleSeconds, 1, 90);
+  square->scale = Key(square->scale, kExampleSeconds, 2, 1.5f, 1.5f);
 
-  auto fill_clip = [&](Track* t, float start, float end, float r, float g, float b) {
-    Clip* c = ClipCreate(nullptr, &procs.fill, start, end, t);
-    auto* d = static_cast<FillParams*>(c->data);
-    d->geo = square;
-    d->clr = Key(nullptr, 0, 3, r, g, b);
-    d->a = Key(Key(nullptr, 0, 1, 0), 1, 1, 1);
-    d->blur = Key(nullptr, 0, 1, 2);
-    return c;
-  };
-  Clip* bg = fill_clip(back, 0, 6, 0.1f, 0.2f, 0.5f);
-  static_cast<FillParams*>(bg->data)->flags = 1;
-  fill_clip(shape, 0.5f, 5.5f, 1, 0.8f, 0.2f);
-  Clip* soft = ClipCreate(nullptr, &procs.blur, 1, 5, title);
-  static_cast<BlurParams*>(soft->data)->factor = Key(Key(nullptr, 0, 1, 0), 4, 1, 12);
+  Clip* bg = ClipCreate(nullptr, &procs.matte, 0, kExampleSeconds, back);
+  auto* m = static_cast<MatteParams*>(bg->data);
+  m->clr = Key(nullptr, 0, 3, 0.1f, 0.2f, 0.5f);
+  m->a = Key(nullptr, 0, 1, 1);
+
+  Clip* fill = ClipCreate(nullptr, &procs.fill, 0, kExampleSeconds, shape);
+  auto* d = static_cast<FillParams*>(fill->data);
+  d->geo = square;
+  d->clr = Key(nullptr, 0, 3, 1, 0.6f, 0.1f);
+  d->a = Key(nullptr, 0, 1, 1);
+  d->blur = Key(nullptr, 0, 1, 1);
+  EXPECT_TRUE(ClipSetInput(fill, 0, back));
+
+  Clip* blur = ClipCreate(nullptr, &procs.blur, 0, kExampleSeconds, soft);
+  static_cast<BlurParams*>(blur->data)->factor = Key(nullptr, 0, 1, 12);
+  EXPECT_TRUE(ClipSetInput(blur, 0, shape));
+
+  Clip* mix = ClipCreate(nullptr, &procs.mix, 0, kExampleSeconds, final_track);
+  static_cast<MixParams*>(mix->data)->factor = Key(Key(nullptr, 0, 1, 0), 1, 1, 1);
+  EXPECT_TRUE(ClipSetInput(mix, 0, shape));
+  EXPECT_TRUE(ClipSetInput(mix, 1, soft));
+
+  FileSession().render_preset = ExampleRenderSettings(p->settings);
   return p;
 }
 
@@ -160,6 +218,9 @@ TEST(ProjectFileExample, CommittedExampleIsWhatTheWriterMakes) {
   geometry::GeoWorldPosition(corner, 0, &x, &y);
   EXPECT_NEAR(x, 0.36f, 1e-5);
   EXPECT_NEAR(y, aspect / 2 - 0.14f, 1e-5);
+  // The render settings travel with the project.
+  ASSERT_TRUE(FileSession().render_preset.has_value());
+  EXPECT_EQ(*FileSession().render_preset, ExampleRenderSettings(q->settings));
   auto again = ProjectSaveBytes(q.get());
   EXPECT_EQ(again, committed);
   FileSession() = {};

@@ -1,0 +1,277 @@
+// Offline rendering: Render Last with the stored render settings, and "--render".
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <memory>
+
+#include "app/app_hooks.h"
+#include "app/app_state.h"
+#include "app/exit_status.h"
+#include "app/project_store.h"
+#include "app/render_output.h"
+#include "app/settings.h"
+#include "host/host_services.h"
+#include "host/library_loader.h"
+#include "host/typed_object.h"
+#include "model/project.h"
+#include "model/track.h"
+#include "app/options_store.h"
+#include "output/output_format_lookup.h"
+#include "output/output_get_value.h"
+#include "platform/atomic_write.h"
+#include "platform/stop_signals.h"
+#include "platform/system_info.h"
+#include "platform/system_paths.h"
+#include "platform/terminal.h"
+#include "platform/ui_host.h"
+#include "projectfile/project_file_io.h"
+#include "render/pic_error.h"
+
+namespace lumetra::app {
+namespace {
+
+constexpr const char* kRenderUsage =
+    "--render OUT_PATTERN PROJECT.ZTP [--track N] [--frames A-B[:STEP]] [--threads N] "
+    "[--format NAME] [--manifest FILE] [--skip-existing] [--quiet]";
+
+std::optional<int32_t> ParseInt(std::string_view text) {
+  int32_t v = 0;
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, v);
+  if (ec != std::errc() || p != end || text.empty()) return std::nullopt;
+  return v;
+}
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "--render: %s\nUsage: %s\n", why.c_str(), kRenderUsage);
+  return kExitCommandLine;
+}
+
+int StatusOf(const output::SessionOutcome& r) {
+  if (r.interrupted) return kExitInterrupted;
+  if (r.nothing_to_do) return kExitOk;
+  return r.ok() ? kExitOk : kExitOfflineRenderFailed;
+}
+
+project::Track* TrackByNumber(project::Project* p, int32_t number) {
+  for (project::Track* t = p->first_track; t != nullptr; t = t->next)
+    if (t->number == number) return t;
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<OutputPattern> ParseOutputPattern(const std::string& pattern) {
+  const std::size_t slash = pattern.find_last_of('/');
+  OutputPattern out;
+  std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  out.directory = slash == std::string::npos ? "." : pattern.substr(0, slash);
+  if (out.directory.empty()) out.directory = "/";
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return std::nullopt;
+  out.extension = name.substr(dot + 1);
+  std::string base = name.substr(0, dot);
+  while (!base.empty() && base.back() == '#') {
+    base.pop_back();
+    ++out.digits;
+  }
+  if (out.digits > output::kDigitsMax) return std::nullopt;
+  out.base_name = base;
+  return out;
+}
+
+std::optional<FrameSpec> ParseFrameSpec(const std::string& text) {
+  FrameSpec f;
+  std::string_view t = text;
+  if (std::size_t colon = t.find(':'); colon != std::string_view::npos) {
+    auto step = ParseInt(t.substr(colon + 1));
+    if (!step || *step == 0) return std::nullopt;
+    f.step = *step;
+    t = t.substr(0, colon);
+  }
+  // The range separator is the first '-' after the first character (A may be negative).
+  const std::size_t dash = t.find('-', 1);
+  auto a = ParseInt(t.substr(0, dash));
+  if (!a) return std::nullopt;
+  f.first = f.last = *a;
+  if (dash != std::string_view::npos) {
+    auto b = ParseInt(t.substr(dash + 1));
+    if (!b) return std::nullopt;
+    f.last = *b;
+  }
+  if (f.first < 0 || f.last < f.first) return std::nullopt;
+  return f;
+}
+
+int RenderLastOffline(bool offline) {
+  project::Project* p = project::CurrentProject();
+  const auto& preset = project::FileSession().render_preset;
+  StderrSessionObserver observer;
+  if (p == nullptr || !preset) {
+    observer.Message("Render settings are invalid.");
+    return 0;
+  }
+  output::OutputSettings settings =
+      output::SettingsFromPreset(*preset, output::DefaultOutputDirectory(State().home_directory));
+  output::RenderSession session(AppRenderEngine(), settings, observer);
+  session.SetStopFlag(&platform::InstallStopSignals());
+  output::SetCurrentOutputSettings(&settings);
+  output::SessionRequest req;
+  req.project = p;
+  req.offline = offline;
+  req.overwrite_override = State().overwrite_override;
+  req.fields_override = State().fields_override;
+  req.field_order_override = State().field_order_override;
+  output::SessionOutcome r = session.Run(req);
+  output::SetCurrentOutputSettings(nullptr);
+  if (r.interrupted) State().offline_render_interrupted = true;
+  return r.ok() || r.nothing_to_do ? 1 : 0;
+}
+
+std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
+                                    const std::string& program_path) {
+  if (args.empty() || args[0] != "--render") return std::nullopt;
+  std::vector<std::string> files;
+  std::optional<int32_t> track_number, threads;
+  std::optional<FrameSpec> frames;
+  std::string format_name, manifest;
+  bool quiet = false, skip_existing = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* what) -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      (void)what;
+      return args[++i];
+    };
+    if (a == "--quiet") {
+      quiet = true;
+    } else if (a == "--skip-existing") {
+      skip_existing = true;
+    } else if (a == "--track" || a == "--threads") {
+      auto v = value(a.c_str());
+      auto n = v ? ParseInt(*v) : std::nullopt;
+      if (!n) return UsageError(a + " needs a number");
+      (a == "--track" ? track_number : threads) = *n;
+    } else if (a == "--frames") {
+      auto v = value("frames");
+      if (!v || !(frames = ParseFrameSpec(*v))) return UsageError("--frames needs A-B[:STEP]");
+    } else if (a == "--format") {
+      auto v = value("format");
+      if (!v || v->empty()) return UsageError("--format needs a name");
+      format_name = *v;
+    } else if (a == "--manifest") {
+      auto v = value("manifest");
+      if (!v || v->empty()) return UsageError("--manifest needs a file name");
+      manifest = *v;
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return UsageError("unknown option '" + a + "'");
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) return UsageError("an output pattern and a project file are needed");
+  auto pattern = ParseOutputPattern(files[0]);
+  if (!pattern) return UsageError("'" + files[0] + "' has no extension to choose a format by");
+  if (threads && (*threads < 1 || *threads > render::kRenderThreadsMax))
+    return UsageError("--threads must be 1 to 32");
+
+  // Headless start: services, object kinds, the libraries (before the project, so that its
+  // clips find their effects), the user's settings read but never written.
+  platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
+  State().offline = true;
+  SettingsSetReadOnly(true);
+  Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
+  InstallHostServices();
+  project::TypedObjectsInit();
+  render::PicInit();
+  const platform::ProgramLocation where =
+      platform::SplitProgramPath(program_path.empty() ? platform::ProgramPath() : program_path);
+  project::LibraryLoadFolders(project::LibraryFolders(where.home));
+
+  const project::OutputFormat* format = format_name.empty()
+                                            ? output::FindOutputFormat(pattern->extension)
+                                            : output::FindOutputFormatByName(format_name);
+  if (format == nullptr && !format_name.empty()) format = output::FindOutputFormat(format_name);
+  if (format == nullptr) {
+    std::fprintf(stderr, "No output format for '%s'.\n",
+                 (format_name.empty() ? "." + pattern->extension : format_name).c_str());
+    return kExitCommandLine;
+  }
+  LoadResult loaded = Store().Load(files[1], project::kLoadMaskLoad);
+  project::Project* p = project::CurrentProject();
+  if (loaded.status != LoadStatus::kLoaded || p == nullptr) {
+    std::fprintf(stderr, "Project file load error:\n%s\n\n%s\n", files[1].c_str(),
+                 loaded.error.c_str());
+    return kExitOfflineLoadFailed;
+  }
+  project::Track* track = p->first_track;
+  if (track_number) {
+    track = TrackByNumber(p, *track_number);
+    if (track == nullptr) {
+      std::fprintf(stderr, "The project has no track %d.\n", *track_number);
+      return kExitCommandLine;
+    }
+  }
+  if (!platform::IsReadWriteDirectory(pattern->directory) &&
+      !platform::MakeDirectory(pattern->directory)) {
+    std::fprintf(stderr, "Output folder '%s' could not be made.\n", pattern->directory.c_str());
+    return kExitOfflineRenderFailed;
+  }
+
+  output::OutputSettings s;
+  output::OutputComponent& video = s.components[output::kComponentVideo];
+  video.SetFormat(format);
+  video.path = pattern->directory;
+  video.base_name = pattern->base_name;
+  s.width = p->settings.width;
+  s.height = p->settings.height;
+  s.aspect = p->settings.pixel_aspect;
+  s.step = frames ? frames->step : 1;
+  s.flags = output::kOutputVideo | (skip_existing ? 0u : uint32_t{output::kOutputOverwrite});
+  const int32_t fps = p->settings.time_base > 0 ? p->settings.time_base : 25;
+  output::SessionRequest req;
+  req.project = p;
+  req.track = track;
+  req.offline = true;
+  // A farm retries a failed job itself: render errors end the run at once.
+  req.retries = 0;
+  if (frames) {
+    req.start = static_cast<float>(frames->first) / static_cast<float>(fps);
+    req.end = static_cast<float>(frames->last + 1) / static_cast<float>(fps);
+  }
+  const output::FrameRange range =
+      frames ? output::FrameRange{frames->first, frames->last}
+             : output::FramesOfSpan(p->active_start, p->active_end, fps);
+  s.digits = pattern->digits > 0
+                 ? pattern->digits
+                 : std::max(4, std::max(output::DigitsOf(range.first), output::DigitsOf(range.last)));
+
+  AppRenderSetThreads(threads ? *threads : std::clamp(platform::ProcessorCount(), 1,
+                                                      render::kRenderThreadsMax));
+  const ProgressStyle style = quiet ? ProgressStyle::kQuiet
+                              : platform::IsTerminal(platform::kStderrDescriptor)
+                                  ? ProgressStyle::kBar
+                                  : ProgressStyle::kJsonLines;
+  ProgressObserver observer(style);
+  output::RenderSession session(AppRenderEngine(), s, observer);
+  session.SetStopFlag(&platform::InstallStopSignals());
+  output::SetCurrentOutputSettings(&s);
+  output::SessionOutcome r = session.Run(req);
+  output::SetCurrentOutputSettings(nullptr);
+  observer.Finish();
+  AppRenderStop();
+  if (r.interrupted) std::fprintf(stderr, "Interrupted after %d frames.\n", r.frames_saved);
+  if (!manifest.empty()) {
+    std::string text;
+    for (const std::string& line : observer.ManifestLines()) text += line + "\n";
+    platform::FileResult w = platform::AtomicWriteFile(manifest, text);
+    if (!w.ok()) {
+      std::fprintf(stderr, "Could not write the manifest '%s': %s\n", manifest.c_str(),
+                   w.message.c_str());
+      if (StatusOf(r) == kExitOk) return kExitSaveFailed;
+    }
+  }
+  return StatusOf(r);
+}
+
+}  // namespace lumetra::app

@@ -1,0 +1,74 @@
+// The observers that show a session on stderr.
+#include "app/render_output.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <span>
+
+#include "output/sha256.h"
+#include "platform/format.h"
+#include "platform/memory_log.h"
+
+namespace lumetra::app {
+namespace {
+
+std::string Hms(double seconds) {
+  const int64_t t = seconds > 0 ? static_cast<int64_t>(seconds + 0.5) : 0;
+  return platform::Format("%02d:%02d:%02d", static_cast<int>(t / 3600),
+                          static_cast<int>(t / 60 % 60), static_cast<int>(t % 60));
+}
+
+}  // namespace
+
+void StderrSessionObserver::Message(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  platform::LogAppend(std::string(text));
+}
+
+std::string ProgressJsonLine(const output::SessionProgress& p) {
+  return platform::Format("{\"frame\":%d,\"of\":%d,\"fps\":%.3f,\"eta_s\":%.3f}", p.done, p.of,
+                          p.fps, p.eta_s);
+}
+
+std::string ManifestLine(const std::string& file, const PIC* pic) {
+  std::string digest;
+  if (pic != nullptr && pic->pixels != nullptr && pic->width > 0 && pic->height > 0) {
+    const std::size_t n = static_cast<std::size_t>(pic->width) * pic->height * 4;
+    digest = output::Sha256Hex(std::span<const uint8_t>(pic->pixels, n));
+  }
+  return file + "  " + digest;
+}
+
+void ProgressObserver::Progress(const output::SessionProgress& p) {
+  if (style_ == ProgressStyle::kQuiet) return;
+  if (style_ == ProgressStyle::kJsonLines) {
+    std::fprintf(stderr, "%s\n", ProgressJsonLine(p).c_str());
+    std::fflush(stderr);
+    return;
+  }
+  constexpr int kWidth = 30;
+  const int filled = p.of > 0 ? std::min(kWidth, p.done * kWidth / p.of) : kWidth;
+  std::string bar(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(kWidth - filled), '.');
+  std::fprintf(stderr, "\r[%s] frame %d of %d  %.1f fps  %s left ", bar.c_str(), p.done, p.of,
+               p.fps, Hms(p.eta_s).c_str());
+  std::fflush(stderr);
+  bar_shown_ = true;
+}
+
+void ProgressObserver::Message(std::string_view text) {
+  Finish();
+  StderrSessionObserver::Message(text);
+}
+
+void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* pic) {
+  manifest_.push_back(ManifestLine(file, pic));
+}
+
+void ProgressObserver::Finish() {
+  if (bar_shown_) std::fputc('\n', stderr);
+  bar_shown_ = false;
+}
+
+}  // namespace lumetra::app
