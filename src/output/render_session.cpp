@@ -408,6 +408,7 @@ struct RenderSession::Impl {
           if (!Request()) return;
           break;
         case render::WindowMessageKind::kRegionChanged:
+        case render::WindowMessageKind::kProgress:
           break;
       }
     }
