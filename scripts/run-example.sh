@@ -5,14 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETRA_TESTS=OFF \
+cmake -S . -B build/example -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMETRA_TESTS=OFF \
       -DLUMETRA_BENCH=OFF >/dev/null
-targets=(lumetra Effects)
-if cmake --build build/release --target help | grep -q '^Formats:'; then
-  targets+=(Formats)
-fi
-cmake --build build/release --target "${targets[@]}" >&2
-lumetra=build/release/src/app/lumetra
+cmake --build build/example --target lumetra Effects Formats >&2
+lumetra=build/example/src/app/lumetra
 if [ "$#" -gt 0 ]; then
   exec "$lumetra" "$@"
 fi

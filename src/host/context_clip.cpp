@@ -2,6 +2,7 @@
 // compared against the project lists.
 #include "host/context_clip.h"
 
+#include "model/clip.h"
 #include "model/project.h"
 #include "model/track.h"
 
@@ -20,6 +21,8 @@ Clip* ContextClip(const HostCallContext* ctx) {
       }
     });
   }
+  // A make runs on a copy of its clip that is on no track.
+  if (found == nullptr && ClipIsLiveCopy(wanted)) found = const_cast<Clip*>(wanted);
   return found;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "clipdata/clip_data.h"
@@ -25,6 +26,17 @@ bool SpanValid(float start, float end) {
   return std::isfinite(start) && std::isfinite(end) && start >= 0.0f && start < end &&
          end <= kTimeLineEnd;
 }
+
+namespace {
+
+// Copies made by ClipCopy and not yet freed; guarded by the render lock. Services called
+// with a copy in their context (render and sound makes run on copies) accept these.
+std::unordered_set<const Clip*>& LiveCopies() {
+  static std::unordered_set<const Clip*> copies;
+  return copies;
+}
+
+}  // namespace
 
 namespace internal {
 
@@ -72,6 +84,7 @@ void ClipFreeTree(Clip* clip, TrackSet& freed) {
   clip->backup_copy = clip->edit_copy = nullptr;
   while (clip->sub_first_track != nullptr) FreeTrackTree(clip->sub_first_track, freed);
   ClipDataFree(clip->process != nullptr ? clip->process->data_template : nullptr, clip->data);
+  LiveCopies().erase(clip);
   delete clip;
 }
 
@@ -348,7 +361,14 @@ Clip* ClipCopy(const Clip* clip, ClipCopyMode mode) {
     }
     internal::RepointInputs(copy->sub_first_track, map, p, false);
   }
+  LiveCopies().insert(copy.get());
   return copy.release();
+}
+
+bool ClipIsLiveCopy(const Clip* clip) {
+  if (clip == nullptr) return false;
+  RenderLockGuard lock(RenderLock());
+  return LiveCopies().count(clip) != 0;
 }
 
 bool TrackDependsOn(const Track* from, const Track* target, const Clip* ignore) {

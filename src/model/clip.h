@@ -33,6 +33,8 @@ enum class ClipCopyMode {
 // position, inputs (same tracks; inputs into a copied sub-project re-pointed to the copies),
 // icon and data block. None when memory runs out.
 Clip* ClipCopy(const Clip* clip, ClipCopyMode mode = ClipCopyMode::kDeep);
+// True for a copy ClipCopy made that is not freed yet (render and sound makes run on them).
+bool ClipIsLiveCopy(const Clip* clip);
 
 // Sets input `index` (none, a pseudo track or a track of the clip's project). Refused
 // (false) for an index out of range, a foreign or freed track, or a cycle: the input

@@ -33,6 +33,11 @@ struct MixParams {
   KeyfloatKey* factor;
   int32_t clipping;
 };
+struct PasteParams {
+  KeyfloatKey* operation;
+  int16_t alpha_source;
+  uint8_t blending_mode;
+};
 
 // Records as the standard effects library registers them.
 struct ExampleProcesses {
@@ -40,8 +45,9 @@ struct ExampleProcesses {
   FillParams fill_proto{};
   MatteParams matte_proto{};
   MixParams mix_proto{};
-  TemplatePtr blur_tmpl, fill_tmpl, matte_tmpl, mix_tmpl;
-  ProcessRecord blur, fill, matte, mix;
+  PasteParams paste_proto{};
+  TemplatePtr blur_tmpl, fill_tmpl, matte_tmpl, mix_tmpl, paste_tmpl;
+  ProcessRecord blur, fill, matte, mix, paste;
 
   static void Add(Template& t, const char* name, const char* type, const void* at) {
     TemplateAddField(t, name, type, reinterpret_cast<uintptr_t>(at), 1);
@@ -62,6 +68,10 @@ struct ExampleProcesses {
     mix_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&mix_proto)));
     Add(*mix_tmpl, "Factor", "keyfloat", &mix_proto.factor);
     Add(*mix_tmpl, "Clipping", "long", &mix_proto.clipping);
+    paste_tmpl.reset(TemplateNew(reinterpret_cast<uintptr_t>(&paste_proto)));
+    Add(*paste_tmpl, "Operation", "keyfloat", &paste_proto.operation);
+    Add(*paste_tmpl, "AlphaSource", "int16", &paste_proto.alpha_source);
+    Add(*paste_tmpl, "BlendingMode", "byte", &paste_proto.blending_mode);
     blur.name = "Filtering/Blur";
     blur.signature = "Blur 1.0 ZOLT Standard";
     blur.inputs_number = 1;
@@ -79,10 +89,15 @@ struct ExampleProcesses {
     mix.signature = "Mix 1.0 ZOLT Standard";
     mix.inputs_number = 2;
     mix.data_template = mix_tmpl.get();
-    for (ProcessRecord* r : {&mix, &matte, &fill, &blur}) ProcessRegistryPush(r);
+    paste.name = "Compositing/Paster tool";
+    paste.signature = "Paste 11.02.1997 ZOLT Standard";
+    paste.inputs_number = 3;
+    paste.version = 3;
+    paste.data_template = paste_tmpl.get();
+    for (ProcessRecord* r : {&paste, &mix, &matte, &fill, &blur}) ProcessRegistryPush(r);
   }
   ~ExampleProcesses() {
-    for (ProcessRecord* r : {&mix, &matte, &fill, &blur}) ProcessRegistryRemove(r);
+    for (ProcessRecord* r : {&paste, &mix, &matte, &fill, &blur}) ProcessRegistryRemove(r);
     VirtualProcessesClear();
   }
 };
@@ -122,7 +137,8 @@ FilePreset ExampleRenderSettings(const ProjectSettings& f) {
 }
 
 // A dark blue background; an orange square that turns and grows, filled over it; a blurred
-// copy of that; and a cross-fade from the sharp square to the blurred one.
+// copy of that; a cross-fade from the sharp square to the blurred one; and that laid over
+// the background, opaque.
 Project* BuildExample(ExampleProcesses& procs) {
   using namespace geometry;
   Project* p = ProjectCreate();
@@ -132,10 +148,12 @@ Project* BuildExample(ExampleProcesses& procs) {
       "blurred copy of itself";
   p->active_start = 0;
   p->active_end = kExampleSeconds;
+  Track* over = test::AddTrack(p);
   Track* final_track = test::AddTrack(p);
   Track* soft = test::AddTrack(p);
   Track* shape = test::AddTrack(p);
   Track* back = test::AddTrack(p);
+  TrackSetName(over, "Over the background");
   TrackSetName(final_track, "Sharp to soft");
   TrackSetName(soft, "Blurred square");
   TrackSetName(shape, "Square");
@@ -171,17 +189,26 @@ Project* BuildExample(ExampleProcesses& procs) {
   d->geo = square;
   d->clr = Key(nullptr, 0, 3, 1, 0.6f, 0.1f);
   d->a = Key(nullptr, 0, 1, 1);
-  d->blur = Key(nullptr, 0, 1, 1);
+  d->blur = Key(nullptr, 0, 1, 0);
   EXPECT_TRUE(ClipSetInput(fill, 0, back));
 
   Clip* blur = ClipCreate(nullptr, &procs.blur, 0, kExampleSeconds, soft);
-  static_cast<BlurParams*>(blur->data)->factor = Key(nullptr, 0, 1, 12);
+  static_cast<BlurParams*>(blur->data)->factor = Key(nullptr, 0, 1, 0.25f);
   EXPECT_TRUE(ClipSetInput(blur, 0, shape));
 
   Clip* mix = ClipCreate(nullptr, &procs.mix, 0, kExampleSeconds, final_track);
   static_cast<MixParams*>(mix->data)->factor = Key(Key(nullptr, 0, 1, 0), 1, 1, 1);
   EXPECT_TRUE(ClipSetInput(mix, 0, shape));
   EXPECT_TRUE(ClipSetInput(mix, 1, soft));
+
+  // The fill keeps the background's colours but its alpha is the square's coverage: laid
+  // over the background with an opaque opacity source, the frames are opaque.
+  Clip* paste = ClipCreate(nullptr, &procs.paste, 0, kExampleSeconds, over);
+  auto* o = static_cast<PasteParams*>(paste->data);
+  o->operation = Key(nullptr, 0, 1, 1);
+  o->alpha_source = 5;  // "Opaque", method "Normal"
+  EXPECT_TRUE(ClipSetInput(paste, 0, back));
+  EXPECT_TRUE(ClipSetInput(paste, 1, final_track));
 
   FileSession().render_preset = ExampleRenderSettings(p->settings);
   return p;
