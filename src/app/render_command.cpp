@@ -10,13 +10,14 @@
 #include "app/project_store.h"
 #include "app/render_output.h"
 #include "app/settings.h"
+#include "app/track_sound_source.h"
 #include "host/host_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "model/project.h"
 #include "model/track.h"
 #include "app/options_store.h"
-#include "output/output_format_lookup.h"
+#include "media/format_registry.h"
 #include "output/output_get_value.h"
 #include "platform/atomic_write.h"
 #include "platform/stop_signals.h"
@@ -114,6 +115,8 @@ int RenderLastOffline(bool offline) {
   output::OutputSettings settings =
       output::SettingsFromPreset(*preset, output::DefaultOutputDirectory(State().home_directory));
   output::RenderSession session(AppRenderEngine(), settings, observer);
+  TrackSoundSource sound;
+  session.SetSoundSource(&sound);
   session.SetStopFlag(&platform::InstallStopSignals());
   output::SetCurrentOutputSettings(&settings);
   output::SessionRequest req;
@@ -189,9 +192,9 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
   project::LibraryLoadFolders(project::LibraryFolders(where.home));
 
   const project::OutputFormat* format = format_name.empty()
-                                            ? output::FindOutputFormat(pattern->extension)
-                                            : output::FindOutputFormatByName(format_name);
-  if (format == nullptr && !format_name.empty()) format = output::FindOutputFormat(format_name);
+                                            ? media::OutputFormatFind(pattern->extension)
+                                            : media::OutputFormatFindByName(format_name);
+  if (format == nullptr && !format_name.empty()) format = media::OutputFormatFind(format_name);
   if (format == nullptr) {
     std::fprintf(stderr, "No output format for '%s'.\n",
                  (format_name.empty() ? "." + pattern->extension : format_name).c_str());
@@ -254,6 +257,8 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
                                   : ProgressStyle::kJsonLines;
   ProgressObserver observer(style);
   output::RenderSession session(AppRenderEngine(), s, observer);
+  TrackSoundSource sound;
+  session.SetSoundSource(&sound);
   session.SetStopFlag(&platform::InstallStopSignals());
   output::SetCurrentOutputSettings(&s);
   output::SessionOutcome r = session.Run(req);

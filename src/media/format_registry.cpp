@@ -71,9 +71,17 @@ const InputFormat* InputFormatFind(std::string_view extension) {
 }
 
 const OutputFormat* OutputFormatFind(std::string_view extension) {
+  if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
   if (extension.empty()) return nullptr;
   for (const OutputFormat* f = project::OutputFormatHead(); f != nullptr; f = f->next)
     if (SameText(Fixed(f->ext, FORMAT_EXT_SIZE), extension)) return f;
+  return nullptr;
+}
+
+const OutputFormat* OutputFormatFindByName(std::string_view name) {
+  if (name.empty()) return nullptr;
+  for (const OutputFormat* f = project::OutputFormatHead(); f != nullptr; f = f->next)
+    if (SameText(Fixed(f->name, FORMAT_NAME_SIZE), name)) return f;
   return nullptr;
 }
 

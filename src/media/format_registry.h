@@ -20,8 +20,11 @@ inline constexpr int kSearchedExtensionSlots = 4;
 // The newest input format with `extension` (no dot) in one of its first four slots, compared
 // without regard to case; null for none or an empty extension.
 const InputFormat* InputFormatFind(std::string_view extension);
-// The newest output format whose extension matches without regard to case; null.
+// The newest output format whose extension matches without regard to case (a leading "."
+// is ignored); null.
 const OutputFormat* OutputFormatFind(std::string_view extension);
+// The newest output format of that name, without regard to case; null.
+const OutputFormat* OutputFormatFindByName(std::string_view name);
 
 // The extension of a file name: the text after the last dot of its last path component
 // ("/" or "\\" separated); empty when there is none.

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "clipdata/clip_data.h"
-#include "output/output_format_lookup.h"
+#include "media/format_registry.h"
 #include "platform/system_paths.h"
 
 namespace lumetra::output {
@@ -73,8 +73,8 @@ OutputSettings SettingsFromPreset(const project::FilePreset& preset,
     c.base_name = in.texts[kTextBaseName];
     c.layer_name = in.texts[kTextLayer];
     const std::string& key = in.texts[kTextFormat];
-    const project::OutputFormat* f = FindOutputFormatByName(key);
-    if (f == nullptr) f = FindOutputFormat(key);
+    const project::OutputFormat* f = media::OutputFormatFindByName(key);
+    if (f == nullptr) f = media::OutputFormatFind(key);
     c.SetFormat(f);
     // The stored naming flags stand for a format that is not loaded.
     if (f == nullptr) c.format_flags = in.value;
