@@ -29,8 +29,8 @@ TEST(ProjectInfoJson, DescribesTheExample) {
   ASSERT_EQ(p->status, project::kLoadOk);
   std::string json = ProjectInfoJson(p.get());
   for (const char* part :
-       {"\"tracks\":[{\"number\":1,\"name\":\"Sharp to soft\"",
-        "\"signature\":\"Blur 1.0 ZOLT Standard\"", "\"inputs\":[3,2]",
+       {"\"tracks\":[{\"number\":1,\"name\":\"Over the background\"",
+        "\"signature\":\"Blur 1.0 ZOLT Standard\"", "\"inputs\":[4,3]",
         "\"kind\":\"contour\"", "\"vertices\":[\"Corner1\",\"Corner2\",\"Corner3\",\"Corner4\"]",
         "\"Geo\":\"Square\"", "\"time_base\":25"})
     EXPECT_NE(json.find(part), std::string::npos) << part;
