@@ -76,7 +76,8 @@ std::vector<std::string> FarmRenderCommand(const FarmPlan& plan, std::size_t chu
     args.push_back(std::to_string(plan.track));
   }
   args.insert(args.end(), {"--frames", FrameRangeText(plan.chunks.at(chunk)), "--threads",
-                           std::to_string(plan.cpus), "--manifest", FarmPartManifest(plan, chunk)});
+                           std::to_string(plan.cpus), "--manifest", FarmPartManifest(plan, chunk),
+                           "--skip-existing"});
   return args;
 }
 
@@ -108,7 +109,7 @@ std::string FarmRenderScript(const FarmPlan& plan) {
       ShellQuote(plan.project);
   if (plan.track >= 0) text += " --track " + std::to_string(plan.track);
   text += " --frames \"${chunks[$i]}\" --threads " + std::to_string(plan.cpus) +
-          " --manifest \"$part\"\n";
+          " --manifest \"$part\" --skip-existing\n";
   return text;
 }
 

@@ -256,6 +256,7 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
                                   ? ProgressStyle::kBar
                                   : ProgressStyle::kJsonLines;
   ProgressObserver observer(style);
+  if (!manifest.empty()) observer.SetManifestFile(manifest);
   output::RenderSession session(AppRenderEngine(), s, observer);
   TrackSoundSource sound;
   session.SetSoundSource(&sound);

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "output/sha256.h"
+#include "platform/atomic_write.h"
 #include "platform/format.h"
 #include "platform/memory_log.h"
 
@@ -64,6 +65,11 @@ void ProgressObserver::Message(std::string_view text) {
 
 void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* pic) {
   manifest_.push_back(ManifestLine(file, pic));
+  if (manifest_file_.empty()) return;
+  std::string text;
+  for (const std::string& line : manifest_) text += line + "\n";
+  // A failure shows when the render's end writes the manifest once more.
+  (void)platform::AtomicWriteFile(manifest_file_, text);
 }
 
 void ProgressObserver::Finish() {

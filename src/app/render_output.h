@@ -29,6 +29,9 @@ class ProgressObserver final : public StderrSessionObserver {
   void Progress(const output::SessionProgress& p) override;
   // A message ends the bar's line first.
   void Message(std::string_view text) override;
+  // With a manifest file, every saved frame rewrites it (atomically), so that a render
+  // killed mid-way leaves the lines of the frames it finished.
+  void SetManifestFile(std::string path) { manifest_file_ = std::move(path); }
   void FrameSaved(int32_t frame, const std::string& file, const PIC* pic) override;
   // Ends the bar's line.
   void Finish();
@@ -38,6 +41,7 @@ class ProgressObserver final : public StderrSessionObserver {
   ProgressStyle style_;
   bool bar_shown_ = false;
   std::vector<std::string> manifest_;
+  std::string manifest_file_;
 };
 
 // The JSON progress line of a session's progress.

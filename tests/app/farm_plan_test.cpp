@@ -105,13 +105,13 @@ TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
       FarmRenderCommand(plan, 2),
       (std::vector<std::string>{"/opt/lumetra/bin/lumetra", "--render", "/films/out/frame####.png",
                                 "/films/it's.ZTP", "--frames", "10-11", "--threads", "4",
-                                "--manifest", "/films/farm/part-2.txt"}));
+                                "--manifest", "/films/farm/part-2.txt", "--skip-existing"}));
   const std::string script = FarmRenderScript(plan);
   for (const char* line :
        {"#SBATCH --cpus-per-task=4\n", "#SBATCH --partition=render\n",
         "#SBATCH --output=/films/farm/logs/render-%A_%a.out\n", "chunks=(0-4 5-9 10-11)\n",
         "exec '/opt/lumetra/bin/lumetra' --render '/films/out/frame####.png' "
-        "'/films/it'\\''s.ZTP' --frames \"${chunks[$i]}\" --threads 4 --manifest \"$part\"\n"}) {
+        "'/films/it'\\''s.ZTP' --frames \"${chunks[$i]}\" --threads 4 --manifest \"$part\" --skip-existing\n"}) {
     EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
   }
   // The queue is asked by job name: one per farm folder.
@@ -214,7 +214,7 @@ TEST_F(FarmCommandTest, DryRunPrintsTheScriptsAndCommands) {
   const std::string farm = out + "/farm-0-19";
   for (const std::string& text :
        {std::string("chunks=(0-4 5-9 10-14 15-19)\n"), std::string("#SBATCH --partition=short\n"),
-        std::string("--threads 2 --manifest \"$part\"\n"),
+        std::string("--threads 2 --manifest \"$part\" --skip-existing\n"),
         "sbatch '--parsable' '--array=0-3' '" + farm + "/render.sh'\n",
         "sbatch '--parsable' '--dependency=afterok:ARRAY_JOB' '" + farm + "/join.sh'\n"}) {
     EXPECT_NE(o.out.find(text), std::string::npos) << text << "\n" << o.out;

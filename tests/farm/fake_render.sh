@@ -17,7 +17,7 @@ while [ $# -gt 0 ]; do
     --frames) frames=$2; shift 2 ;;
     --manifest) manifest=$2; shift 2 ;;
     --threads|--track|--format) shift 2 ;;
-    --quiet) shift ;;
+    --quiet|--skip-existing) shift ;;
     *) echo "fake render: unknown argument $1" >&2; exit 2 ;;
   esac
 done
