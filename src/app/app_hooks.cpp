@@ -2,11 +2,14 @@
 #include "app/app_hooks.h"
 
 #include "app/app_render.h"
+#include "app/app_state.h"
+#include "app/options_store.h"
 #include "app/render_output.h"
+#include "app/settings.h"
 #include "host/host_services.h"
-#include "media/media_services.h"
 #include "host/library_loader.h"
 #include "host/typed_object.h"
+#include "media/media_services.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
 #include "render/render_services.h"
@@ -30,6 +33,19 @@ void InstallHostServices() {
   sound::SoundRegisterHostServices();
   media::MediaServicesInstall();
   render::RenderInstallHostServices();
+}
+
+void StartHeadlessTool() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
+  State().offline = true;
+  SettingsSetReadOnly(true);
+  Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
+  InstallHostServices();
+  project::TypedObjectsInit();
+  render::PicInit();
 }
 
 void AppHooks::FillHostServices() {

@@ -12,6 +12,9 @@ enum class RecoveryResult { kNoneFound, kDeclined, kRecovered };
 // Puts every module's services into the host table. Before any library loads: each
 // library copies the table when it is loaded.
 void InstallHostServices();
+// The start of a tool run from a shell (--render, validate): headless and offline, the
+// user's settings read and never written, the host services and object kinds ready. Once.
+void StartHeadlessTool();
 
 class AppHooks {
  public:

@@ -1,10 +1,10 @@
 // "--list-plugins": the loaded libraries, their effects and formats, as JSON on stdout.
-#include "app/app_hooks.h"
 #include "app/plugin_list.h"
 
 #include <cstdio>
 #include <memory>
 
+#include "app/app_hooks.h"
 #include "app/command_line.h"
 #include "app/exit_status.h"
 #include "app/json_writer.h"

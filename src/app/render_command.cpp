@@ -180,13 +180,7 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
 
   // Headless start: services, object kinds, the libraries (before the project, so that its
   // clips find their effects), the user's settings read but never written.
-  platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
-  State().offline = true;
-  SettingsSetReadOnly(true);
-  Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
-  InstallHostServices();
-  project::TypedObjectsInit();
-  render::PicInit();
+  StartHeadlessTool();
   const platform::ProgramLocation where =
       platform::SplitProgramPath(program_path.empty() ? platform::ProgramPath() : program_path);
   project::LibraryLoadFolders(project::LibraryFolders(where.home));

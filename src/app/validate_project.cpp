@@ -1,6 +1,5 @@
 // "validate": loads the libraries and the project headless and collects every problem a farm
 // run would meet, each with its class, then reports them as text or JSON.
-#include "app/app_hooks.h"
 #include "app/validate_project.h"
 
 #include <cctype>
@@ -9,6 +8,7 @@
 #include <memory>
 #include <set>
 
+#include "app/app_hooks.h"
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/exit_status.h"
@@ -236,20 +236,6 @@ void OutputFolders(ValidateReport& report, const ValidateRequest& request) {
   }
 }
 
-// Headless, the user's settings read and never written, the host services ready.
-void StartValidateTool() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  platform::SetUi(std::make_unique<platform::HeadlessUiHost>(true));
-  State().offline = true;
-  SettingsSetReadOnly(true);
-  Options().Load(kSettingsMaskStartup & ~kSettingsPaths);
-  InstallHostServices();
-  project::TypedObjectsInit();
-  render::PicInit();
-}
-
 void LoadLibraries(ValidateReport& report, const std::vector<std::string>& libraries) {
   static bool loaded = false;
   if (!loaded) {
@@ -294,7 +280,7 @@ int ValidateExitStatus(const ValidateReport& report) {
 ValidateReport ValidateProject(const ValidateRequest& request) {
   ValidateReport report;
   report.project = request.project;
-  StartValidateTool();
+  StartHeadlessTool();
   LoadLibraries(report, request.libraries);
   LoadResult loaded = Store().Load(request.project, project::kLoadMaskLoad);
   if (loaded.status != LoadStatus::kLoaded) {

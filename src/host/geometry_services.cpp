@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "host/service_guard.h"
 #include "clipdata/template.h"
 #include "geometry/geo_services.h"
 #include "geometry/geometry.h"
@@ -18,18 +19,6 @@
 
 namespace lumetra::project {
 namespace {
-
-template <typename Result, typename Body>
-Result Guard(HostCallContext* ctx, Result fallback, Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    ObjectReportError(ctx, "No memory");
-  } catch (...) {
-    ObjectReportError(ctx, "Internal error");
-  }
-  return fallback;
-}
 
 bool IsListed(const Project* project) {
   for (const Project* p = ProjectListHead(); p != nullptr; p = p->next)
@@ -66,7 +55,7 @@ geometry::GeoFrame UnitFrame(const Project& p) {
 }  // namespace
 
 LumetraGeometry SvcGeometryFind(LumetraProject project, const char* name) {
-  return Guard<LumetraGeometry>(nullptr, nullptr, [&]() -> LumetraGeometry {
+  return ServiceGuard<LumetraGeometry>(nullptr, nullptr, [&]() -> LumetraGeometry {
     if (name == nullptr) return nullptr;
     RenderLockGuard lock(RenderLock());
     auto* p = reinterpret_cast<Project*>(project);
@@ -79,7 +68,7 @@ LumetraGeometry SvcGeometryFind(LumetraProject project, const char* name) {
 
 int32_t SvcGeoGetCurves(HostCallContext* ctx, LumetraGeometry geometry, float time,
                         int32_t closed_only, intptr_t user, LumetraCurveCallback callback) {
-  return Guard<int32_t>(ctx, 0, [&] {
+  return ServiceGuard<int32_t>(ctx, 0, [&] {
     if (callback == nullptr) return 0;
     RenderLockGuard lock(RenderLock());
     const Project* p = CallProject(ctx);
@@ -91,7 +80,7 @@ int32_t SvcGeoGetCurves(HostCallContext* ctx, LumetraGeometry geometry, float ti
 
 float SvcGeoDistanceFrame(HostCallContext* ctx, LumetraGeometry geometry, float time, float x,
                           float y) {
-  return Guard<float>(ctx, geometry::kGeoNoDistance, [&] {
+  return ServiceGuard<float>(ctx, geometry::kGeoNoDistance, [&] {
     RenderLockGuard lock(RenderLock());
     const Project* p = CallProject(ctx);
     if (p == nullptr) return geometry::kGeoNoDistance;
@@ -100,7 +89,7 @@ float SvcGeoDistanceFrame(HostCallContext* ctx, LumetraGeometry geometry, float 
 }
 
 float SvcGeoDistance(HostCallContext* ctx, LumetraGeometry geometry, float time, float x, float y) {
-  return Guard<float>(ctx, geometry::kGeoNoDistance, [&] {
+  return ServiceGuard<float>(ctx, geometry::kGeoNoDistance, [&] {
     RenderLockGuard lock(RenderLock());
     const Project* p = CallProject(ctx);
     if (p == nullptr) return geometry::kGeoNoDistance;
@@ -109,7 +98,7 @@ float SvcGeoDistance(HostCallContext* ctx, LumetraGeometry geometry, float time,
 }
 
 int32_t SvcV_GeoSubgeoGet(LumetraGeometry geometry, LumetraGeometry* members, int32_t capacity) {
-  return Guard<int32_t>(nullptr, 0, [&] {
+  return ServiceGuard<int32_t>(nullptr, 0, [&] {
     if (capacity < 0 || (capacity > 0 && members == nullptr)) return 0;
     RenderLockGuard lock(RenderLock());
     for (const Project* p = ProjectListHead(); p != nullptr; p = p->next) {
@@ -123,7 +112,7 @@ int32_t SvcV_GeoSubgeoGet(LumetraGeometry geometry, LumetraGeometry* members, in
 }
 
 LumetraGeometry SvcClipGeometryField(HostCallContext* ctx, LumetraGeometry* field) {
-  return Guard<LumetraGeometry>(ctx, nullptr, [&]() -> LumetraGeometry {
+  return ServiceGuard<LumetraGeometry>(ctx, nullptr, [&]() -> LumetraGeometry {
     if (field == nullptr) return nullptr;
     RenderLockGuard lock(RenderLock());
     const Project* p = CallProject(ctx);
@@ -134,7 +123,7 @@ LumetraGeometry SvcClipGeometryField(HostCallContext* ctx, LumetraGeometry* fiel
 }
 
 LumetraGeometry SvcClipGeometryByFieldName(HostCallContext* ctx, const char* field_name) {
-  return Guard<LumetraGeometry>(ctx, nullptr, [&]() -> LumetraGeometry {
+  return ServiceGuard<LumetraGeometry>(ctx, nullptr, [&]() -> LumetraGeometry {
     if (field_name == nullptr) return nullptr;
     RenderLockGuard lock(RenderLock());
     const Clip* clip = ContextClip(ctx);
@@ -156,7 +145,7 @@ LumetraGeometry SvcClipGeometryByFieldName(HostCallContext* ctx, const char* fie
 }
 
 int32_t SvcGeometryName(LumetraGeometry geometry, char* buffer, int32_t size) {
-  return Guard<int32_t>(nullptr, 0, [&] {
+  return ServiceGuard<int32_t>(nullptr, 0, [&] {
     if (buffer == nullptr || size <= 0) return 0;
     buffer[0] = '\0';
     RenderLockGuard lock(RenderLock());
@@ -174,7 +163,7 @@ int32_t SvcGeometryName(LumetraGeometry geometry, char* buffer, int32_t size) {
 }
 
 int32_t SvcGeoGetBBox(HostCallContext* ctx, LumetraGeometry geometry, float box[4], float time) {
-  return Guard<int32_t>(ctx, 0, [&] {
+  return ServiceGuard<int32_t>(ctx, 0, [&] {
     if (box == nullptr) return 0;
     RenderLockGuard lock(RenderLock());
     const Project* p = CallProject(ctx);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/service_guard.h"
 #include "anim/keyfloat.h"
 #include "clipdata/clip_data_memory.h"
 #include "host/clip_get_value.h"
@@ -24,19 +25,6 @@
 
 namespace lumetra::project {
 namespace {
-
-// Nothing may escape across the boundary: a failure inside becomes a reported text.
-template <typename Result, typename Body>
-Result Guard(HostCallContext* ctx, Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    ObjectReportError(ctx, "No memory");
-  } catch (...) {
-    ObjectReportError(ctx, "Internal error");
-  }
-  return Result{};
-}
 
 intptr_t Unassigned() {
   try {
@@ -71,7 +59,7 @@ intptr_t SvcObjectComplete(HostCallContext* ctx, LumetraObject object) {
 }
 int32_t SvcClipGetValue(HostCallContext* ctx, const char* key, int32_t index, intptr_t* value,
                         int32_t* word, float* fvalue, char* text, int32_t text_size) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     return ClipGetValue(ctx, key, index, value, word, fvalue, text, text_size);
   });
 }
@@ -103,7 +91,7 @@ std::string_view TrackName(const Track& t) {
 }
 
 int32_t SvcClipInputName(HostCallContext* ctx, int32_t input, char* buffer, int32_t size) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     if (buffer != nullptr && size > 0) buffer[0] = '\0';
     RenderLockGuard lock(RenderLock());
     const Clip* clip = ContextClip(ctx);
@@ -119,7 +107,7 @@ int32_t SvcClipInputName(HostCallContext* ctx, int32_t input, char* buffer, int3
 }
 
 int32_t SvcClipTrackName(HostCallContext* ctx, char* buffer, int32_t size) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     if (buffer != nullptr && size > 0) buffer[0] = '\0';
     RenderLockGuard lock(RenderLock());
     const Clip* clip = ContextClip(ctx);
@@ -133,7 +121,7 @@ int32_t SvcClipTrackName(HostCallContext* ctx, char* buffer, int32_t size) {
 }
 
 int32_t SvcIsInputAssigned(HostCallContext* ctx, int32_t input) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     RenderLockGuard lock(RenderLock());
     const Clip* clip = ContextClip(ctx);
     if (clip == nullptr) {
@@ -148,7 +136,7 @@ int32_t SvcIsInputAssigned(HostCallContext* ctx, int32_t input) {
 }
 
 LumetraProject SvcProjectFrameFormat(int32_t* width, int32_t* height, float* aspect) {
-  return Guard<LumetraProject>(nullptr, [&]() -> LumetraProject {
+  return ServiceGuard<LumetraProject>(nullptr, [&]() -> LumetraProject {
     RenderLockGuard lock(RenderLock());
     Project* p = CurrentProject();
     if (p == nullptr) return nullptr;
@@ -161,7 +149,7 @@ LumetraProject SvcProjectFrameFormat(int32_t* width, int32_t* height, float* asp
 }
 
 int32_t SvcProjectFrameRate() {
-  return Guard<int32_t>(nullptr, [] {
+  return ServiceGuard<int32_t>(nullptr, [] {
     RenderLockGuard lock(RenderLock());
     const Project* p = CurrentProject();
     return p != nullptr && p->settings.time_base > 0 ? p->settings.time_base : kTimeBaseDefault;
@@ -169,26 +157,26 @@ int32_t SvcProjectFrameRate() {
 }
 
 intptr_t SvcTrackCheck(intptr_t, intptr_t word2, LumetraTrack track, intptr_t* out) {
-  return Guard<intptr_t>(nullptr, [&] {
+  return ServiceGuard<intptr_t>(nullptr, [&] {
     RenderLockGuard lock(RenderLock());
     if (out != nullptr && !TrackIsKnown(reinterpret_cast<const Track*>(track))) *out = 0;
     return word2;
   });
 }
 LumetraEffect SvcEffectCreate(const char* signature) {
-  return Guard<LumetraEffect>(nullptr, [&]() -> LumetraEffect {
+  return ServiceGuard<LumetraEffect>(nullptr, [&]() -> LumetraEffect {
     if (signature == nullptr || *signature == '\0') return nullptr;
     return reinterpret_cast<LumetraEffect>(EffectNew(signature));
   });
 }
 int32_t SvcEffectRegister(HostCallContext* ctx, LumetraEffect effect) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     return EffectRegister(ctx, reinterpret_cast<ProcessRecord*>(effect)) != nullptr ? 1 : 0;
   });
 }
 int32_t SvcEffectAddField(HostCallContext* ctx, LumetraEffect effect, const char* field_name,
                           const char* type_name, uint32_t offset, int32_t count) {
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     return EffectAddField(ctx, reinterpret_cast<ProcessRecord*>(effect), field_name, type_name,
                           offset, count);
   });
@@ -203,27 +191,27 @@ void SvcKeyfloatEvaluate(const KeyfloatKey* first, float time, float* x, float* 
 }
 KeyfloatKey* SvcKeyfloatKeySet(KeyfloatKey** first, float time, int8_t components, float x,
                                float y, float z) {
-  return Guard<KeyfloatKey*>(nullptr, [&] {
+  return ServiceGuard<KeyfloatKey*>(nullptr, [&] {
     return first != nullptr ? anim::KeyfloatKeySet(first, time, components, x, y, z) : nullptr;
   });
 }
 
 int32_t SvcClipDataChanged(HostCallContext* ctx) {
-  return Guard<int32_t>(ctx, [&] { return ClipDataChanged(ctx); });
+  return ServiceGuard<int32_t>(ctx, [&] { return ClipDataChanged(ctx); });
 }
 int32_t SvcClipEditOk(HostCallContext* ctx) {
-  return Guard<int32_t>(ctx, [&] { return ClipEditOk(ctx); });
+  return ServiceGuard<int32_t>(ctx, [&] { return ClipEditOk(ctx); });
 }
 int32_t SvcClipEditCancel(HostCallContext* ctx) {
-  return Guard<int32_t>(ctx, [&] { return ClipEditCancel(ctx); });
+  return ServiceGuard<int32_t>(ctx, [&] { return ClipEditCancel(ctx); });
 }
 
 KeyfloatKey* SvcKeyfloatNearestKey(const KeyfloatKey* first, float time) {
-  return Guard<KeyfloatKey*>(nullptr, [&] { return anim::KeyfloatNearestKey(first, time); });
+  return ServiceGuard<KeyfloatKey*>(nullptr, [&] { return anim::KeyfloatNearestKey(first, time); });
 }
 float SvcKeyfloatKeyAccess(KeyfloatKey* key, int32_t write, float* x, float* y, float* z,
                            float* tension, float* continuity, float* bias) {
-  return Guard<float>(nullptr, [&] {
+  return ServiceGuard<float>(nullptr, [&] {
     return anim::KeyfloatKeyAccess(key, write, x, y, z, tension, continuity, bias);
   });
 }
@@ -348,7 +336,7 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
 
 int32_t ServiceClipReportError(HostCallContext* ctx, const char* text) {
   if (ctx == nullptr) return 0;
-  return Guard<int32_t>(ctx, [&] {
+  return ServiceGuard<int32_t>(ctx, [&] {
     if (text == nullptr) {
       ObjectClearError(ctx);
     } else {

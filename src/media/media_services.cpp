@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/service_guard.h"
 #include "clipdata/template.h"
 #include "host/context_clip.h"
 #include "host/host_services.h"
@@ -25,18 +26,6 @@
 namespace lumetra::media {
 namespace {
 
-template <typename Result, typename Body>
-Result Guard(HostCallContext* ctx, Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    project::ObjectReportError(ctx, "No memory");
-  } catch (...) {
-    project::ObjectReportError(ctx, "Internal error");
-  }
-  return Result{};
-}
-
 // A picture the host made and has not freed; else PIC_ERROR_NULL.
 bool LivePic(const PIC* pic) {
   if (render::PicIsLive(pic)) return true;
@@ -45,48 +34,48 @@ bool LivePic(const PIC* pic) {
 }
 
 int32_t SvcPicDeinterlace(PIC* pic, int32_t field) {
-  return Guard<int32_t>(nullptr, [&] { return LivePic(pic) ? render::PicDeinterlace(pic, field) : 0; });
+  return project::ServiceGuard<int32_t>(nullptr, [&] { return LivePic(pic) ? render::PicDeinterlace(pic, field) : 0; });
 }
 PIC* SvcPicCopy(const PIC* pic) {
-  return Guard<PIC*>(nullptr, [&] { return LivePic(pic) ? render::PicCopy(pic) : nullptr; });
+  return project::ServiceGuard<PIC*>(nullptr, [&] { return LivePic(pic) ? render::PicCopy(pic) : nullptr; });
 }
 const char* SvcPicErrorText() {
   return render::PicErrorText();
 }
 PIC* SvcPicCreate(int32_t width, int32_t height) {
-  return Guard<PIC*>(nullptr, [&] { return render::PicCreate(width, height); });
+  return project::ServiceGuard<PIC*>(nullptr, [&] { return render::PicCreate(width, height); });
 }
 void SvcPicFree(PIC* pic) {
   if (!render::PicFree(pic)) platform::Status("PicFree: picture not made by the host");
 }
 PIC* SvcPicScale(const PIC* pic, int32_t width, int32_t height) {
-  return Guard<PIC*>(nullptr, [&] { return LivePic(pic) ? render::PicScale(pic, width, height) : nullptr; });
+  return project::ServiceGuard<PIC*>(nullptr, [&] { return LivePic(pic) ? render::PicScale(pic, width, height) : nullptr; });
 }
 uint16_t* SvcPicToRgb555Scaled(const PIC* pic, int32_t width, int32_t height) {
-  return Guard<uint16_t*>(nullptr, [&] {
+  return project::ServiceGuard<uint16_t*>(nullptr, [&] {
     return LivePic(pic) ? render::PicToRgb555Scaled(pic, width, height) : nullptr;
   });
 }
 uint16_t* SvcPicToRgb555Fit(const PIC* pic, int32_t width, int32_t height) {
-  return Guard<uint16_t*>(nullptr, [&] {
+  return project::ServiceGuard<uint16_t*>(nullptr, [&] {
     return LivePic(pic) ? render::PicToRgb555Fit(pic, width, height) : nullptr;
   });
 }
 uint8_t* SvcPicToRgb24(const PIC* pic) {
-  return Guard<uint8_t*>(nullptr, [&] { return LivePic(pic) ? render::PicToRgb24(pic) : nullptr; });
+  return project::ServiceGuard<uint8_t*>(nullptr, [&] { return LivePic(pic) ? render::PicToRgb24(pic) : nullptr; });
 }
 uint8_t* SvcPicToRgb24Scaled(const PIC* pic, int32_t width, int32_t height) {
-  return Guard<uint8_t*>(nullptr, [&] {
+  return project::ServiceGuard<uint8_t*>(nullptr, [&] {
     return LivePic(pic) ? render::PicToRgb24Scaled(pic, width, height) : nullptr;
   });
 }
 PIC* SvcPicDeinterlaceCopy(const PIC* pic, int32_t field) {
-  return Guard<PIC*>(nullptr, [&] {
+  return project::ServiceGuard<PIC*>(nullptr, [&] {
     return LivePic(pic) ? render::PicDeinterlaceCopy(pic, field) : nullptr;
   });
 }
 PIC* SvcPicPlaceInRect(const PIC* pic, const LumetraRectF* rect) {
-  return Guard<PIC*>(nullptr, [&]() -> PIC* {
+  return project::ServiceGuard<PIC*>(nullptr, [&]() -> PIC* {
     if (!LivePic(pic)) return nullptr;
     if (rect == nullptr) {
       render::PicSetError(PIC_ERROR_NULL);
@@ -98,28 +87,28 @@ PIC* SvcPicPlaceInRect(const PIC* pic, const LumetraRectF* rect) {
 
 LumetraInputFormat SvcInputFormatGetInfo(LumetraInputFormat format, const char* key, void* out,
                                          int32_t index) {
-  return Guard<LumetraInputFormat>(nullptr, [&] {
+  return project::ServiceGuard<LumetraInputFormat>(nullptr, [&] {
     return reinterpret_cast<LumetraInputFormat>(const_cast<InputFormat*>(
         InputFormatGetInfo(reinterpret_cast<const InputFormat*>(format), key, out, index)));
   });
 }
 LumetraInputFormat SvcInputFormatFind(const char* extension) {
-  return Guard<LumetraInputFormat>(nullptr, [&] {
+  return project::ServiceGuard<LumetraInputFormat>(nullptr, [&] {
     return extension == nullptr ? nullptr
                                 : reinterpret_cast<LumetraInputFormat>(
                                       const_cast<InputFormat*>(InputFormatFind(extension)));
   });
 }
 PIC* SvcLoadImage(HostCallContext* ctx, const char* file_name, const char* layer, int32_t frame) {
-  return Guard<PIC*>(ctx, [&] { return MediaLoadImage(ctx, file_name, layer, frame); });
+  return project::ServiceGuard<PIC*>(ctx, [&] { return MediaLoadImage(ctx, file_name, layer, frame); });
 }
 SoundBlock* SvcLoadSound(HostCallContext* ctx, const char* file_name, const char* layer,
                          float from, float to) {
-  return Guard<SoundBlock*>(ctx, [&] { return MediaLoadSound(ctx, file_name, layer, from, to); });
+  return project::ServiceGuard<SoundBlock*>(ctx, [&] { return MediaLoadSound(ctx, file_name, layer, from, to); });
 }
 void* SvcMediaItemTakeBuffer(LumetraMediaItem item, int32_t request, int32_t* width,
                              int32_t* height) {
-  return Guard<void*>(nullptr, [&] {
+  return project::ServiceGuard<void*>(nullptr, [&] {
     return MediaItemTakeBuffer(reinterpret_cast<MediaItem*>(item), request, width, height);
   });
 }
@@ -155,7 +144,7 @@ float BlockFloat(const project::Template& tmpl, const uint8_t* block, const char
 }
 
 LumetraMediaItem SvcMediaItemFromBlock(HostCallContext* ctx, LumetraTemplate t, const void* data) {
-  return Guard<LumetraMediaItem>(ctx, [&]() -> LumetraMediaItem {
+  return project::ServiceGuard<LumetraMediaItem>(ctx, [&]() -> LumetraMediaItem {
     if (!project::TemplateIsLive(t) || data == nullptr) {
       project::ObjectReportError(ctx, "No template specified");
       return nullptr;
@@ -195,7 +184,7 @@ LumetraMediaItem SvcMediaItemFromBlock(HostCallContext* ctx, LumetraTemplate t, 
 
 // Runs without the render lock (the script lock comes first); the clip is checked before.
 intptr_t SvcScriptRun(HostCallContext* ctx, const char* text) {
-  return Guard<intptr_t>(ctx, [&]() -> intptr_t {
+  return project::ServiceGuard<intptr_t>(ctx, [&]() -> intptr_t {
     if (text == nullptr) {
       project::ObjectReportError(ctx, "Script error");
       return 0;

@@ -6,6 +6,7 @@
 #include <new>
 #include <type_traits>
 
+#include "host/service_guard.h"
 #include "host/host_services.h"
 #include "host/object_error.h"
 #include "render/render_engine.h"
@@ -14,41 +15,29 @@ namespace lumetra::render {
 
 namespace {
 
-template <typename Result, typename Body>
-Result Guard(HostCallContext* ctx, Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    project::ObjectReportError(ctx, "No memory");
-  } catch (...) {
-    project::ObjectReportError(ctx, "Internal error");
-  }
-  return Result{};
-}
-
 bool RenderCall(const HostCallContext* ctx) {
   return ctx != nullptr && ctx->word[HCC_WORD_KIND] == HCC_KIND_RENDER &&
          ctx->word[HCC_WORD_RENDER_REQUEST] != 0;
 }
 
 PIC* SvcGetInputFrame(HostCallContext* ctx, int32_t input, float time) {
-  return Guard<PIC*>(ctx, [&] { return GetInputFrame(ctx, input, time); });
+  return project::ServiceGuard<PIC*>(ctx, [&] { return GetInputFrame(ctx, input, time); });
 }
 int32_t SvcFreeInputFrame(HostCallContext* ctx, PIC* picture) {
-  return Guard<int32_t>(ctx, [&] { return FreeInputFrame(ctx, picture); });
+  return project::ServiceGuard<int32_t>(ctx, [&] { return FreeInputFrame(ctx, picture); });
 }
 int32_t SvcClipReportError(HostCallContext* ctx, const char* text) {
   if (!RenderCall(ctx)) return project::ServiceClipReportError(ctx, text);
-  return Guard<int32_t>(ctx, [&] { return RenderClipReportError(ctx, text); });
+  return project::ServiceGuard<int32_t>(ctx, [&] { return RenderClipReportError(ctx, text); });
 }
 int32_t SvcCheckAbort(HostCallContext* ctx, float) {
-  return Guard<int32_t>(ctx, [&] { return RenderCheckAbort(ctx); });
+  return project::ServiceGuard<int32_t>(ctx, [&] { return RenderCheckAbort(ctx); });
 }
 intptr_t SvcGetUserWord(HostCallContext* ctx) {
-  return Guard<intptr_t>(ctx, [&] { return RequestGetUserWord(ctx); });
+  return project::ServiceGuard<intptr_t>(ctx, [&] { return RequestGetUserWord(ctx); });
 }
 int32_t SvcSetUserWord(HostCallContext* ctx, intptr_t word) {
-  return Guard<int32_t>(ctx, [&] { return RequestSetUserWord(ctx, word); });
+  return project::ServiceGuard<int32_t>(ctx, [&] { return RequestSetUserWord(ctx, word); });
 }
 
 template <typename Fn>
