@@ -1,22 +1,27 @@
 #include "crop_geometry.h"
 
 #include "composite_support.h"
-#include "crop_kernel.h"
+#include "shape_fill.h"
 
 namespace effects {
 
-// The library has no outline filler yet: the geometry covers its bounding box, with
-// anti-aliased edges.
+// The coverage comes from the shape filler on a scratch picture at out's place: its alpha
+// is the outline's anti-aliased even-odd coverage.
 bool CropGeometryCoverage(HostCallContext* ctx, LumetraGeometry geometry, float t, PIC* out) {
-  float box[4] = {0.f, 0.f, 0.f, 0.f};
-  if (!HostGeoGetBBox(ctx, geometry, box, t)) {
-    HostReportError(ctx, kTextIllegalParameter);
+  OutputPic mask = CreateOutputPic(ctx, out->width, out->height, out);
+  if (!mask) return false;
+  char error[256] = {};
+  if (FillShape(ctx, error, sizeof error, mask.get(), geometry, t,
+                ColourWord(255, 255, 255, 255)) != 1) {
+    HostReportError(ctx, error[0] != '\0' ? error : kTextIllegalParameters);
     return false;
   }
-  const KernelStatus status = lumetra::effects::MultiplyRectCoverage(
-      PlacedOut(out), box[0], box[1], box[2], box[3], MakeBands());
-  if (status != KernelStatus::kOk) HostReportError(ctx, kTextNoMemory);
-  return status == KernelStatus::kOk;
+  const size_t count = static_cast<size_t>(out->width) * static_cast<size_t>(out->height);
+  uint8_t* dst = out->pixels;
+  const uint8_t* cov = mask->pixels;
+  for (size_t i = 0; i < count; ++i)
+    dst[4 * i + 3] = static_cast<uint8_t>(dst[4 * i + 3] * cov[4 * i + 3] / 255);
+  return true;
 }
 
 }  // namespace effects

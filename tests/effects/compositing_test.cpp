@@ -543,6 +543,32 @@ TEST_F(Compositing, CropWithNeitherMarginsNorGeometryCopies) {
   EXPECT_EQ(std::memcmp(out->pixels, in->pixels, 24), 0);
 }
 
+TEST_F(Compositing, CropByGeometryCutsAlongTheOutlineNotItsBox) {
+  host.image_width = host.image_height = 8;
+  Pic in = Solid(8, 8, 0, 0, 10, 20, 30, 255);
+  host.inputs = {{0, in.get()}};
+  // A right triangle over the frame's left half: its box is the whole frame.
+  FakeShape triangle;
+  const float p[4][2] = {{0, 0}, {8, 0}, {0, 8}, {0, 0}};
+  for (int i = 0; i < 3; ++i)
+    triangle.segments.push_back({p[i][0], p[i][1], 0, 0, p[i + 1][0], p[i + 1][1], 0, 0});
+  int handle = 0;
+  auto geometry = reinterpret_cast<LumetraGeometry>(&handle);
+  host.shapes[geometry] = triangle;
+  const CropCurves m(0.f, 1.f, 1.f, 0.f, 0.f);
+  effects::CropData d = m.Data(1, 0);  // "By geometry", alpha by geometry
+  d.Geo = reinterpret_cast<LumetraObject>(geometry);
+  Pic out = Make(kCrop, &d);
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->width, 8);
+  ASSERT_EQ(out->height, 8);
+  const uint8_t* inside = out->pixels + 4 * (3 * 8 + 1);
+  const uint8_t* outside = out->pixels + 4 * (3 * 8 + 6);
+  EXPECT_EQ(inside[3], 255);
+  EXPECT_EQ(inside[0], 10);
+  EXPECT_EQ(outside[3], 0);
+}
+
 // ---- Defaults ----------------------------------------------------------------------------
 
 TEST_F(Compositing, InitsWriteTheDefaults) {
