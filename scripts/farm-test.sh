@@ -8,7 +8,7 @@ build=${1:-build/test}
 [ -x "$build/src/app/lumetra" ] || { echo "farm-test: build $build first (scripts/test.sh)" >&2; exit 1; }
 if [ "$(id -u)" != 0 ]; then
   # The cluster's daemons and packages need root.
-  if sudo -n true 2>/dev/null; then exec sudo -E "$0" "$build"; fi
+  if sudo -n true 2>/dev/null; then exec sudo -E "$PWD/scripts/farm-test.sh" "$build"; fi
   echo "farm-test: skipped, starting a SLURM cluster needs root (or sudo without a password)" >&2
   exit 0
 fi
