@@ -121,15 +121,15 @@ MovieSession* Unpark(uintptr_t settings) {
 
 uintptr_t Settings(HostCallContext* ctx) { return ctx ? ctx->word[HCC_WORD_OUTPUT] : 0; }
 
-SoundSpec SoundOfSession(HostCallContext* ctx) {
-  SoundSpec spec;
+SoundPlan SoundOfSession(HostCallContext* ctx) {
+  SoundPlan sound;
   int32_t flags = 0;
-  if (!HostGetInt(ctx, "OutputFlags", 0, &flags)) return spec;
-  spec.muxed = (flags & kOutputSound) && (flags & kOutputJoinSound) && Settings(ctx) != 0;
+  if (!HostGetInt(ctx, "OutputFlags", 0, &flags)) return sound;
+  sound.muxed = (flags & kOutputSound) && (flags & kOutputJoinSound) && Settings(ctx) != 0;
   int32_t value = 0;
-  if (HostGetInt(ctx, "OutputSamples", 1, &value) && value > 0) spec.rate = value;
-  if (HostGetInt(ctx, "OutputChannels", 1, &value) && value > 0) spec.channels = value;
-  return spec;
+  if (HostGetInt(ctx, "OutputSamples", 1, &value) && value > 0) sound.rate = value;
+  if (HostGetInt(ctx, "OutputChannels", 1, &value) && value > 0) sound.channels = value;
+  return sound;
 }
 
 MovieParams ParamsOf(const void* params) {

@@ -26,7 +26,7 @@ enum MovieCodec : int32_t {
 };
 
 // What the output session says about the sound that follows the pictures.
-struct SoundSpec {
+struct SoundPlan {
   bool muxed = false;  // a sound pass will hand its sound to this file
   int32_t rate = 44100;
   int32_t channels = 2;
@@ -41,7 +41,7 @@ class MovieWriter {
 
   // container: "mp4", "mkv" or "mov".
   Status Open(const std::string& file, const std::string& container, const MovieParams& params,
-              int32_t width, int32_t height, double fps, const SoundSpec& sound);
+              int32_t width, int32_t height, double fps, const SoundPlan& sound);
   bool is_open() const;
   bool has_sound() const;
   Status WriteFrame(const PIC& pic);

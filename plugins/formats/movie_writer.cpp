@@ -126,16 +126,16 @@ struct MovieWriter::State {
     }
   }
 
-  Status OpenSound(const std::string& container, const SoundSpec& spec) {
+  Status OpenSound(const std::string& container, const SoundPlan& plan) {
     const AVCodec* codec = avcodec_find_encoder_by_name(SoundEncoderName(container));
     if (codec == nullptr) return Status::Error(PIC_ERROR_FORMAT_UNSUPPORTED, "no sound encoder");
     sound = avcodec_alloc_context3(codec);
     if (sound == nullptr) return Status::Error(PIC_ERROR_MEMORY, "no sound encoder");
-    sound->sample_rate = spec.rate;
-    av_channel_layout_default(&sound->ch_layout, spec.channels);
+    sound->sample_rate = plan.rate;
+    av_channel_layout_default(&sound->ch_layout, plan.channels);
     sound->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (container == "mkv") sound->sample_fmt = AV_SAMPLE_FMT_S16;
-    sound->time_base = AVRational{1, spec.rate};
+    sound->time_base = AVRational{1, plan.rate};
     if (std::string(codec->name) == "aac") sound->bit_rate = 192000;
     if (fmt->oformat->flags & AVFMT_GLOBALHEADER) sound->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (int rc = avcodec_open2(sound, codec, nullptr); rc < 0) {
@@ -146,7 +146,7 @@ struct MovieWriter::State {
     if (sound_stream == nullptr) return Status::Error(PIC_ERROR_MEMORY, "no sound stream");
     sound_stream->time_base = sound->time_base;
     avcodec_parameters_from_context(sound_stream->codecpar, sound);
-    fifo = av_audio_fifo_alloc(sound->sample_fmt, spec.channels, sound->frame_size * 4);
+    fifo = av_audio_fifo_alloc(sound->sample_fmt, plan.channels, sound->frame_size * 4);
     sound_frame = av_frame_alloc();
     if (fifo == nullptr || sound_frame == nullptr) return Status::Error(PIC_ERROR_MEMORY, "no sound buffer");
     return Status::Ok();
@@ -187,7 +187,7 @@ bool MovieWriter::has_sound() const { return s_ && s_->sound != nullptr; }
 
 Status MovieWriter::Open(const std::string& file, const std::string& container,
                          const MovieParams& params, int32_t width, int32_t height, double fps,
-                         const SoundSpec& sound) {
+                         const SoundPlan& sound) {
   // Encoder statistics and demuxer notes are not the user's concern; faults come back as results.
   av_log_set_level(AV_LOG_ERROR);
   Abort();

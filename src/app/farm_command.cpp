@@ -206,7 +206,7 @@ int SubmitJobs(FarmState& state, const std::vector<std::size_t>& chunks,
   if (!WriteState(state)) return kExitFarmSubmitFailed;
   if (!array_job.empty())
     std::printf("Submitted array job %s (%zu task(s), array %s) and join job %s\n",
-                array_job.c_str(), chunks.size(), ArraySpec(chunks).c_str(), join->c_str());
+                array_job.c_str(), chunks.size(), ArrayIndices(chunks).c_str(), join->c_str());
   else
     std::printf("Submitted join job %s\n", join->c_str());
   std::printf("Farm folder: %s\nFollow it with: lumetra farm status %s\n", plan.farm_dir.c_str(),
@@ -433,7 +433,7 @@ int FarmResume(const std::vector<std::string>& args) {
   for (const std::string& job : state->array_jobs)
     if (jobs_queued.count(job) != 0) still_running.push_back(job);
   std::printf("Resubmitting %zu chunk(s) with missing frames: %s\n", chunks.size(),
-              chunks.empty() ? "(none; only the join)" : ArraySpec(chunks).c_str());
+              chunks.empty() ? "(none; only the join)" : ArrayIndices(chunks).c_str());
   return SubmitJobs(*state, chunks, still_running, dry_run);
 }
 

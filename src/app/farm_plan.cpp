@@ -123,22 +123,22 @@ std::string FarmJoinScript(const FarmPlan& plan) {
   return text;
 }
 
-std::string ArraySpec(const std::vector<std::size_t>& chunks) {
-  std::string spec;
+std::string ArrayIndices(const std::vector<std::size_t>& chunks) {
+  std::string indices;
   for (std::size_t i = 0; i < chunks.size();) {
     std::size_t j = i;
     while (j + 1 < chunks.size() && chunks[j + 1] == chunks[j] + 1) ++j;
-    if (!spec.empty()) spec += ',';
-    spec += std::to_string(chunks[i]);
-    if (j != i) spec += "-" + std::to_string(chunks[j]);
+    if (!indices.empty()) indices += ',';
+    indices += std::to_string(chunks[i]);
+    if (j != i) indices += "-" + std::to_string(chunks[j]);
     i = j + 1;
   }
-  return spec;
+  return indices;
 }
 
 std::vector<std::string> FarmArraySubmit(const FarmPlan& plan,
                                          const std::vector<std::size_t>& chunks) {
-  return {"--parsable", "--array=" + ArraySpec(chunks), FarmPath(plan, kFarmRenderScript)};
+  return {"--parsable", "--array=" + ArrayIndices(chunks), FarmPath(plan, kFarmRenderScript)};
 }
 
 std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string& array_job,

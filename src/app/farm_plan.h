@@ -59,7 +59,7 @@ std::string FarmRenderScript(const FarmPlan& plan);
 std::string FarmJoinScript(const FarmPlan& plan);
 
 // "0-3", or "1,4,7" for the chunks a resume submits again.
-std::string ArraySpec(const std::vector<std::size_t>& chunks);
+std::string ArrayIndices(const std::vector<std::size_t>& chunks);
 
 // sbatch arguments for the array over the given chunks, and for the join: after every task
 // of `array_job` succeeded (none: no such condition) and after the tasks of earlier arrays

@@ -261,7 +261,7 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
   observer.Finish();
   AppRenderStop();
   if (r.interrupted) std::fprintf(stderr, "Interrupted after %d frames.\n", r.frames_saved);
-  if (!manifest.empty()) {
+  if (!manifest.empty() && !observer.ManifestWritten()) {
     std::string text;
     for (const std::string& line : observer.ManifestLines()) text += line + "\n";
     platform::FileResult w = platform::AtomicWriteFile(manifest, text);

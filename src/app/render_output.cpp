@@ -69,7 +69,7 @@ void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* p
   std::string text;
   for (const std::string& line : manifest_) text += line + "\n";
   // A failure shows when the render's end writes the manifest once more.
-  (void)platform::AtomicWriteFile(manifest_file_, text);
+  manifest_written_ = platform::AtomicWriteFile(manifest_file_, text).ok();
 }
 
 void ProgressObserver::Finish() {

@@ -36,12 +36,15 @@ class ProgressObserver final : public StderrSessionObserver {
   // Ends the bar's line.
   void Finish();
   const std::vector<std::string>& ManifestLines() const { return manifest_; }
+  // True when the manifest file holds every line (the last rewrite succeeded).
+  bool ManifestWritten() const { return manifest_written_; }
 
  private:
   ProgressStyle style_;
   bool bar_shown_ = false;
   std::vector<std::string> manifest_;
   std::string manifest_file_;
+  bool manifest_written_ = false;
 };
 
 // The JSON progress line of a session's progress.
