@@ -15,7 +15,6 @@
 #include "host/geometry_services.h"
 #include "host/object_error.h"
 #include "host/plugin_registry.h"
-#include "host/sound_services.h"
 #include "host/typed_object.h"
 #include "model/project.h"
 #include "model/render_lock.h"
@@ -296,12 +295,12 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {70, "ProjectFrameRate", S(SvcProjectFrameRate)},
       {71, "MediaFileNameDialog", nullptr},
       {72, "TextHelpWindow", nullptr},
-      {73, "SoundCreate", S(ServiceSoundCreate)},
-      {74, "SoundFree", S(ServiceSoundFree)},
-      {75, "SoundConvertBytes", S(ServiceSoundConvertBytes)},
-      {76, "SoundConvertChannels", S(ServiceSoundConvertChannels)},
-      {77, "SoundResample", S(ServiceSoundResample)},
-      {78, "SoundPlace", S(ServiceSoundPlace)},
+      {73, "SoundCreate", nullptr},
+      {74, "SoundFree", nullptr},
+      {75, "SoundConvertBytes", nullptr},
+      {76, "SoundConvertChannels", nullptr},
+      {77, "SoundResample", nullptr},
+      {78, "SoundPlace", nullptr},
       {79, "ClipGetValue", S(SvcClipGetValue)},
       {80, "KeyfloatNearestKey", S(SvcKeyfloatNearestKey)},
       {81, "KeyfloatKeyAccess", S(SvcKeyfloatKeyAccess)},
@@ -322,7 +321,7 @@ std::array<HostServiceRow, HOST_SERVICE_COUNT>& Rows() {
       {96, "unassigned_96", nullptr},
       {97, "PicPlaceInRect", nullptr},
       {98, "ScriptRun", nullptr},
-      {99, "GetInputSound", S(ServiceGetInputSound)},
+      {99, "GetInputSound", nullptr},
       {100, "V_ObjectSetValue", S(SvcV_ObjectSetValue)},
       {101, "ObjectComplete", S(SvcObjectComplete)},
       {102, "MediaItemFromBlock", nullptr},

@@ -2,7 +2,7 @@
 #include "sound/sound_services.h"
 
 #include "host/object_error.h"
-#include "host/sound_services.h"
+#include "host/host_services.h"
 #include "sound/sound_assemble.h"
 #include "sound/sound_block.h"
 #include "sound/sound_convert.h"
@@ -49,13 +49,14 @@ SoundBlock* SvcGetInputSound(HostCallContext* ctx, int32_t input, float start, f
 }  // namespace
 
 void SoundRegisterHostServices() {
-  project::SoundServicesInstall({.create = &SvcSoundCreate,
-                                 .free = &SvcSoundFree,
-                                 .convert_bytes = &SvcSoundConvertBytes,
-                                 .convert_channels = &SvcSoundConvertChannels,
-                                 .resample = &SvcSoundResample,
-                                 .place = &SvcSoundPlace,
-                                 .get_input_sound = &SvcGetInputSound});
+  using project::HostServiceInstall;
+  HostServiceInstall(73, SvcSoundCreate);
+  HostServiceInstall(74, SvcSoundFree);
+  HostServiceInstall(75, SvcSoundConvertBytes);
+  HostServiceInstall(76, SvcSoundConvertChannels);
+  HostServiceInstall(77, SvcSoundResample);
+  HostServiceInstall(78, SvcSoundPlace);
+  HostServiceInstall(99, SvcGetInputSound);
 }
 
 }  // namespace lumetra::sound
