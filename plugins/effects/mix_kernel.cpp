@@ -201,8 +201,7 @@ struct MixJob {
   uint32_t kb;
   bool pairs;
 
-  // The sources' first pixels of a piece in row pointers ra, rb (either may be null when
-  // the piece does not read it).
+  // A piece's first pixel in a source row, or null when the piece does not read it.
   const uint8_t* At(const uint8_t* row, const Span& s, const Piece& piece, bool in) const {
     return in ? row + static_cast<size_t>(s.source_column + piece.begin - s.begin) * 4 : nullptr;
   }
@@ -315,6 +314,7 @@ KernelStatus MixPictures(const PlacedView& a, const PlacedView& b, const PlacedI
 #if defined(MIX_PAIRS)
   const bool pairs = lanes == MixLanes::kWidest && HasAvx2();
 #else
+  static_cast<void>(lanes);
   const bool pairs = false;
 #endif
   const MixJob job{a,     b,    out, static_cast<uint32_t>(4096 - kb), static_cast<uint32_t>(kb),
