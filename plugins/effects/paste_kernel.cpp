@@ -113,6 +113,22 @@ struct PasteJob {
     }
   }
 
+  // Alpha from the external picture's opacity source; the source chosen once per row.
+  void ExternalAlpha(uint8_t* d, const uint8_t* e, int32_t n) const {
+    auto run = [&](auto value) {
+      for (int32_t x = 0; x < n; ++x) d[4 * x + 3] = static_cast<uint8_t>(value(e + 4 * x));
+    };
+    switch (p.source) {
+      case 0: return run([](const uint8_t* px) { return px[2]; });
+      case 1: return run([](const uint8_t* px) { return px[1]; });
+      case 2: return run([](const uint8_t* px) { return px[0]; });
+      case 3: return run([](const uint8_t* px) { return px[3]; });
+      case 4: return run([](const uint8_t* px) { return (px[0] + px[1] + px[2]) / 3; });
+      case 5: return run([](const uint8_t*) { return 255; });
+      default: return run([](const uint8_t*) { return 0; });
+    }
+  }
+
   template <PasteBlend kBlend>
   void Band(int32_t begin, int32_t end) const {
     const int32_t w = out.view.width;
@@ -128,12 +144,8 @@ struct PasteJob {
         std::memset(o, 0, static_cast<size_t>(w) * 4);
       }
       if (const uint8_t* e = RowAt(ext, out.y, y); e != nullptr) {
-        e += static_cast<size_t>(se.source_column) * 4;
-        uint8_t* d = o + static_cast<size_t>(se.begin) * 4;
-        const int32_t source = p.source;
-        for (int32_t x = 0; x < se.end - se.begin; ++x) {
-          d[4 * x + 3] = static_cast<uint8_t>(SourceValue(source, e + 4 * x));
-        }
+        ExternalAlpha(o + static_cast<size_t>(se.begin) * 4,
+                      e + static_cast<size_t>(se.source_column) * 4, se.end - se.begin);
       }
       if (const uint8_t* f = RowAt(fg, out.y, y); f != nullptr) {
         Foreground<kBlend>(o + static_cast<size_t>(sf.begin) * 4,

@@ -299,6 +299,25 @@ TEST_F(Compositing, PasteOpacitySourceCodesNameTheSameBytesInBothSteps) {
   }
 }
 
+TEST_F(Compositing, PasteExternalAlphaTakesTheByteItsSourceCodeNames) {
+  // The external picture covers the left pixel only; the foreground covers both. Method
+  // "Normal": the pasted alpha is the external value where it lies, 0 beside it.
+  Pic bg = Solid(2, 1, 0, 0, 0, 0, 0, 0);
+  Pic fg = Solid(2, 1, 0, 0, 0, 0, 0, 0);
+  Pic ext = Solid(1, 1, 0, 0, 10, 200, 30, 77);
+  host.inputs = {{0, bg.get()}, {1, fg.get()}, {2, ext.get()}};
+  Curve full(1.f);
+  const int want[] = {30, 200, 10, 77, 80, 255, 0};  // R, G, B, Alpha, Intensity, Opaque, 6
+  for (int source = 0; source < 7; ++source) {
+    SCOPED_TRACE(source);
+    effects::PasteData d{full.first, static_cast<int16_t>(source), 0};
+    Pic out = Make(kPaste, &d);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(Px(out.get(), 0, 0)[3], want[source]);
+    EXPECT_EQ(Px(out.get(), 1, 0)[3], 0);
+  }
+}
+
 // ---- Channel Processor -------------------------------------------------------------------
 
 TEST_F(Compositing, ChannelProcessorOperationByModeTable) {
