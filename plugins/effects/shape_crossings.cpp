@@ -125,10 +125,14 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
   return pieces;
 }
 
-// Two groups of four lanes, each group one SSE register: the groups' chains interleave.
-constexpr int kWidth = 4, kGroups = 2, kLanes = kWidth * kGroups;
-using FloatLanes = float __attribute__((vector_size(4 * kWidth)));
-using MaskLanes = int32_t __attribute__((vector_size(4 * kWidth)));
+// Lanes of four (SSE) or eight (AVX2) floats, two groups of them per batch so that the
+// groups' dependency chains interleave. The operations are plain IEEE float steps, so
+// either width gives the same bits.
+using Float4 = float __attribute__((vector_size(16)));
+using Mask4 = int32_t __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
+using Mask8 = int32_t __attribute__((vector_size(32)));
+constexpr int kGroups = 2, kMaxLanes = 8 * kGroups;
 
 // A line a piece crosses strictly between its ends, to be bisected.
 struct Task {
@@ -137,16 +141,19 @@ struct Task {
   uint8_t seen;
 };
 
-// Bisection of up to kLanes tasks at once: per lane, t from (tA + tB) / 2; stop when
-// |tB - tA| < 1e-6; f = ((a t + b) t + c) t + d - L; rising with f < 0 or falling with
-// f > 0 moves tA to t, else tB; halve; stop when |f| < 1e-4. A finished lane keeps its t.
-void BisectLanes(const Task* tasks, int n, int32_t first, float* t_out) {
-  FloatLanes a[kGroups]{}, b[kGroups]{}, c[kGroups]{}, d[kGroups]{}, line[kGroups]{};
-  FloatLanes sign[kGroups]{}, ta[kGroups]{}, tb[kGroups]{}, t[kGroups];
+// Bisection of up to kGroups * W tasks at once: per lane, t from (tA + tB) / 2; stop
+// when |tB - tA| < 1e-6; f = ((a t + b) t + c) t + d - L; rising with f < 0 or falling
+// with f > 0 moves tA to t, else tB; halve; stop when |f| < 1e-4. A finished lane keeps
+// its t.
+template <class F, class M, int W>
+[[gnu::always_inline]] inline void BisectLanes(const Task* tasks, int n, int32_t first,
+                                               float* t_out) {
+  F a[kGroups]{}, b[kGroups]{}, c[kGroups]{}, d[kGroups]{}, line[kGroups]{};
+  F sign[kGroups]{}, ta[kGroups]{}, tb[kGroups]{}, t[kGroups];
   for (int i = 0; i < n; ++i) {
     const Piece& p = *tasks[i].piece;
     const HermiteAxis& h = p.record->cross;
-    const int g = i / kWidth, k = i % kWidth;
+    const int g = i / W, k = i % W;
     a[g][k] = h.a;
     b[g][k] = h.b;
     c[g][k] = h.c;
@@ -158,29 +165,50 @@ void BisectLanes(const Task* tasks, int n, int32_t first, float* t_out) {
   }
   // Unused lanes have tA = tB and stop at once. Vector casts keep the bits: |v| clears
   // the sign bit, selects mix bits by mask.
-  const MaskLanes no_sign = MaskLanes{} + 0x7FFFFFFF;
-  MaskLanes done[kGroups]{};
+  const M no_sign = M{} + 0x7FFFFFFF;
+  M done[kGroups]{};
   for (int g = 0; g < kGroups; ++g) t[g] = (ta[g] + tb[g]) * 0.5f;
   for (;;) {
-    MaskLanes all = MaskLanes{} - 1;
+    M all = M{} - 1;
     for (int g = 0; g < kGroups; ++g) {
-      done[g] |= (FloatLanes)((MaskLanes)(tb[g] - ta[g]) & no_sign) < 1e-6f;
+      done[g] |= (F)((M)(tb[g] - ta[g]) & no_sign) < 1e-6f;
       all &= done[g];
     }
-    if ((all[0] & all[1] & all[2] & all[3]) == -1) break;
+    int32_t every = -1;
+    for (int k = 0; k < W; ++k) every &= all[k];
+    if (every == -1) break;
     for (int g = 0; g < kGroups; ++g) {
-      const FloatLanes f = ((a[g] * t[g] + b[g]) * t[g] + c[g]) * t[g] + d[g] - line[g];
-      const MaskLanes go = (f * sign[g]) < 0.f;
-      const MaskLanes live = ~done[g];
-      const MaskLanes to_a = live & go, to_b = live & ~go;
-      ta[g] = (FloatLanes)(((MaskLanes)t[g] & to_a) | ((MaskLanes)ta[g] & ~to_a));
-      tb[g] = (FloatLanes)(((MaskLanes)t[g] & to_b) | ((MaskLanes)tb[g] & ~to_b));
-      const FloatLanes mid = (ta[g] + tb[g]) * 0.5f;
-      t[g] = (FloatLanes)(((MaskLanes)mid & live) | ((MaskLanes)t[g] & ~live));
-      done[g] |= live & ((FloatLanes)((MaskLanes)f & no_sign) < 0.0001f);
+      const F f = ((a[g] * t[g] + b[g]) * t[g] + c[g]) * t[g] + d[g] - line[g];
+      const M go = (f * sign[g]) < 0.f;
+      const M live = ~done[g];
+      const M to_a = live & go, to_b = live & ~go;
+      ta[g] = (F)(((M)t[g] & to_a) | ((M)ta[g] & ~to_a));
+      tb[g] = (F)(((M)t[g] & to_b) | ((M)tb[g] & ~to_b));
+      const F mid = (ta[g] + tb[g]) * 0.5f;
+      t[g] = (F)(((M)mid & live) | ((M)t[g] & ~live));
+      done[g] |= live & ((F)((M)f & no_sign) < 0.0001f);
     }
   }
-  for (int i = 0; i < n; ++i) t_out[i] = t[i / kWidth][i % kWidth];
+  for (int i = 0; i < n; ++i) t_out[i] = t[i / W][i % W];
+}
+
+void BisectNarrow(const Task* tasks, int n, int32_t first, float* t_out) {
+  BisectLanes<Float4, Mask4, 4>(tasks, n, first, t_out);
+}
+
+[[gnu::target("avx2")]] void BisectWide(const Task* tasks, int n, int32_t first, float* t_out) {
+  BisectLanes<Float8, Mask8, 8>(tasks, n, first, t_out);
+}
+
+// Tasks per batch, and the batch's bisection, for this processor.
+struct Bisector {
+  int lanes;
+  void (*run)(const Task*, int, int32_t, float*);
+};
+
+Bisector PickBisector() {
+  if (__builtin_cpu_supports("avx2")) return {8 * kGroups, BisectWide};
+  return {4 * kGroups, BisectNarrow};
 }
 
 constexpr int32_t kLinesPerChunk = 64;
@@ -200,10 +228,19 @@ struct ChunkCrossings {
   std::vector<float> above, below;
 };
 
-void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int32_t c1,
-                ChunkCrossings* out) {
-  std::vector<Hit> hits;
+// Buffers one band reuses from chunk to chunk.
+struct ChunkScratch {
+  std::vector<Hit> hits, sorted;
   std::vector<Task> tasks;
+  std::vector<uint32_t> start, at;
+};
+
+void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int32_t c1,
+                ChunkScratch* scratch, ChunkCrossings* out) {
+  std::vector<Hit>& hits = scratch->hits;
+  std::vector<Task>& tasks = scratch->tasks;
+  hits.clear();
+  tasks.clear();
   auto hit = [&hits](int32_t l, float v, uint8_t seen) {
     if (std::isfinite(v)) hits.push_back({v, seen, l});
   };
@@ -223,10 +260,12 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
       }
     }
   }
-  float t[kLanes];
-  for (size_t i = 0; i < tasks.size(); i += kLanes) {
-    const int n = static_cast<int>(std::min<size_t>(kLanes, tasks.size() - i));
-    BisectLanes(&tasks[i], n, first, t);
+  static const Bisector bisect = PickBisector();
+  const auto lanes = static_cast<size_t>(bisect.lanes);
+  float t[kMaxLanes];
+  for (size_t i = 0; i < tasks.size(); i += lanes) {
+    const int n = static_cast<int>(std::min(lanes, tasks.size() - i));
+    bisect.run(&tasks[i], n, first, t);
     for (int k = 0; k < n; ++k) {
       const Task& task = tasks[i + static_cast<size_t>(k)];
       hit(task.line, task.piece->record->other.Hermite(t[k]), task.seen);
@@ -234,14 +273,15 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
   }
   // Bucket by line, then sort each line's values.
   const auto lines = static_cast<size_t>(c1 - c0);
-  std::vector<uint32_t> start(lines + 1, 0u);
+  std::vector<uint32_t>& start = scratch->start;
+  start.assign(lines + 1, 0u);
   for (const Hit& h : hits) ++start[static_cast<size_t>(h.line - c0) + 1];
   for (size_t i = 0; i < lines; ++i) start[i + 1] += start[i];
-  std::vector<Hit> sorted(hits.size());
-  {
-    std::vector<uint32_t> at(start.begin(), start.end() - 1);
-    for (const Hit& h : hits) sorted[at[static_cast<size_t>(h.line - c0)]++] = h;
-  }
+  std::vector<Hit>& sorted = scratch->sorted;
+  sorted.resize(hits.size());
+  std::vector<uint32_t>& at = scratch->at;
+  at.assign(start.begin(), start.end() - 1);
+  for (const Hit& h : hits) sorted[at[static_cast<size_t>(h.line - c0)]++] = h;
   out->above_count.assign(lines, 0u);
   out->below_count.assign(lines, 0u);
   out->above.reserve(hits.size());
@@ -300,9 +340,10 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
   std::atomic<bool> no_memory{false};
   auto band = [&](int32_t begin, int32_t end) {
     try {
+      ChunkScratch scratch;
       for (int32_t c = begin; c < end; ++c) {
         const int32_t c0 = c * kLinesPerChunk, c1 = std::min(count, c0 + kLinesPerChunk);
-        CrossChunk(pieces, first, c0, c1, &found[static_cast<size_t>(c)]);
+        CrossChunk(pieces, first, c0, c1, &scratch, &found[static_cast<size_t>(c)]);
       }
     } catch (const std::bad_alloc&) {
       no_memory = true;

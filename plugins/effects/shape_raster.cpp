@@ -125,19 +125,25 @@ void LineRuns(const float* c, const float* end, int32_t origin, int32_t extent,
 uint32_t SampleAt(const float* c, const float* end, float lo, float hi, int32_t k,
                   uint32_t* pair) {
   const int64_t n = (end - c) & ~int64_t{1};
+  // A pair entering at k + 1 or later leaves nothing on pixel k, nor does any after it
+  // (while k + 1 is exact in float).
+  const bool exact = k > -(1 << 24) && k < (1 << 24) - 1;
+  const auto next_pixel = static_cast<float>(k + 1);
   PairSpan p;
-  int64_t q = *pair;
-  for (; q < n; q += 2) {
-    const Pair kind = SpanOf(c[q], c[q + 1], lo, hi, &p);
-    if (kind == Pair::kBeyond) break;
-    if (kind == Pair::kSpan && p.Last() >= k) break;
-  }
-  *pair = static_cast<uint32_t>(q);
   uint32_t sum = 0;
-  for (; q < n; q += 2) {
+  bool reached = false;
+  for (int64_t q = *pair; q < n; q += 2) {
+    if (exact && c[q] >= next_pixel) break;
     const Pair kind = SpanOf(c[q], c[q + 1], lo, hi, &p);
     if (kind == Pair::kBeyond) break;
     if (kind == Pair::kNone) continue;
+    if (!reached) {
+      if (p.Last() < k) {
+        *pair = static_cast<uint32_t>(q + 2);
+        continue;
+      }
+      reached = true;
+    }
     if (p.i > k) break;
     sum = std::min<uint32_t>(sum + p.At(k), 255);
   }
@@ -148,6 +154,8 @@ struct CoverJob {
   const ImageView* pic;
   const LineCrossings* rows;
   const LineCrossings* columns;
+  // Per column line: 1 when its crossings seen from above and from below are the same.
+  const std::vector<uint8_t>* same;
   uint32_t colour;
   int32_t x, y;
   std::atomic<bool> no_memory{false};
@@ -177,14 +185,10 @@ struct CoverJob {
       LineRuns(rows->below.Begin(k + 1), rows->below.End(k + 1), x, w, &upper);
       uint8_t* px = pic->Row(k);
       const int32_t at = y + k;
-      // The left sample of pixel m from column line m seen from above, the right one
-      // from line m + 1 seen from below.
-      auto sides = [&](int32_t m, uint32_t* l, uint32_t* r) {
-        *l = SampleAt(columns->above.Begin(m), columns->above.End(m), col_lo, col_hi, at,
-                      &left_pair[static_cast<size_t>(m)]);
-        *r = SampleAt(columns->below.Begin(m + 1), columns->below.End(m + 1), col_lo, col_hi, at,
-                      &right_pair[static_cast<size_t>(m) + 1]);
-      };
+      // Where a column line looks the same from both sides, the right sample of pixel
+      // m - 1 is the left sample of pixel m.
+      int32_t carry_at = -1;
+      uint32_t carry = 0;
       size_t ib = 0, it = 0;
       int32_t m = 0;
       while (m < w) {
@@ -216,8 +220,16 @@ struct CoverJob {
           for (int32_t i = m; i < next; ++i) Lay(px + 4 * i, (b + t) >> 1, A, C);
         } else {
           for (int32_t i = m; i < next; ++i) {
-            uint32_t l, r;
-            sides(i, &l, &r);
+            const auto li = static_cast<size_t>(i);
+            const uint32_t l =
+                carry_at == i && (*same)[li] != 0
+                    ? carry
+                    : SampleAt(columns->above.Begin(i), columns->above.End(i), col_lo, col_hi, at,
+                               &left_pair[li]);
+            const uint32_t r = SampleAt(columns->below.Begin(i + 1), columns->below.End(i + 1),
+                                        col_lo, col_hi, at, &right_pair[li + 1]);
+            carry_at = i + 1;
+            carry = r;
             Lay(px + 4 * i, EdgeCoverage(b, t, l, r), A, C);
           }
         }
@@ -245,7 +257,12 @@ struct CoverJob {
   static void Exterior(uint8_t* px, int32_t m0, int32_t m1) {
     uint8_t* p = px + 4 * static_cast<size_t>(m0);
     const auto n = static_cast<size_t>(m1 - m0);
-    for (size_t i = 0; i < n; ++i) p[4 * i + 3] = 0;
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t word;
+      std::memcpy(&word, p + 4 * i, 4);
+      word &= 0x00FFFFFFu;
+      std::memcpy(p + 4 * i, &word, 4);
+    }
   }
 
   // Coverage 255: alpha A, colours towards C by A.
@@ -282,8 +299,16 @@ KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int3
     for (int32_t i = 0; i <= w; ++i) {
       if (abort(0.0)) return KernelStatus::kAborted;
     }
+    std::vector<uint8_t> same(static_cast<size_t>(w) + 1);
+    for (int32_t i = 0; i <= w; ++i) {
+      const size_t n = static_cast<size_t>(columns.above.End(i) - columns.above.Begin(i));
+      same[static_cast<size_t>(i)] =
+          n == static_cast<size_t>(columns.below.End(i) - columns.below.Begin(i)) &&
+          (n == 0 || std::memcmp(columns.above.Begin(i), columns.below.Begin(i), n * sizeof(float)) == 0);
+    }
     CoverJob job;
     job.pic = &pic;
+    job.same = &same;
     job.rows = &rows;
     job.columns = &columns;
     job.colour = colour;
