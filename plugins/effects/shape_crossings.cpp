@@ -1,8 +1,8 @@
 // Segment records and their crossings with pixel lines. Each record is cut into monotonic
 // pieces and each piece is asked only for the lines it spans, so the cost follows the
-// crossings, not lines x segments. The bisections run eight at a time in vector lanes:
-// every lane does exactly the float steps of one scalar bisection, so the values do not
-// depend on which crossings share a batch.
+// crossings, not lines x segments. The bisections run in batches of vector lanes: every
+// lane does exactly the float steps of one scalar bisection, so the values do not depend
+// on which crossings share a batch nor on the vector width.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -12,7 +12,6 @@
 #include "shape_raster.h"
 
 namespace lumetra::effects {
-
 
 // In double, so that equal ends give exactly that value all along and t = 0 and t = 1
 // give p0 and p1.
@@ -95,7 +94,6 @@ struct Piece {
   float ta, tb, pa, pb;
   int32_t l0, l1;
 };
-
 
 std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t first,
                             int32_t count) {
@@ -322,38 +320,83 @@ void Gather(const std::vector<ChunkCrossings>& chunks, int32_t count, bool above
   }
 }
 
-}  // namespace
+// One set of lines to cross: its pieces and, per chunk of lines, what was found.
+struct LineJob {
+  std::vector<Piece> pieces;
+  int32_t first = 0, count = 0, chunks = 0;
+  std::vector<ChunkCrossings> found;
+};
 
-LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t first, int32_t count,
-                         const BandRunner& bands) {
+LineCrossings Finish(const LineJob& job) {
   LineCrossings out;
-  out.first = first;
-  out.count = std::max(count, 0);
-  if (count <= 0) {
+  out.first = job.first;
+  out.count = job.count;
+  if (job.count == 0) {
     out.above.offset.assign(1, 0u);
     out.below.offset.assign(1, 0u);
     return out;
   }
-  const std::vector<Piece> pieces = PiecesOf(records, first, count);
-  const int32_t chunks = (count + kLinesPerChunk - 1) / kLinesPerChunk;
-  std::vector<ChunkCrossings> found(static_cast<size_t>(chunks));
+  Gather(job.found, job.count, true, &out.above);
+  Gather(job.found, job.count, false, &out.below);
+  return out;
+}
+
+// The chunks of every job in one run of row bands.
+void CrossJobs(LineJob* jobs, int n, const BandRunner& bands) {
+  int32_t chunks = 0;
+  int64_t crossings = 0;
+  for (int i = 0; i < n; ++i) {
+    LineJob& j = jobs[i];
+    j.count = std::max(j.count, 0);
+    j.chunks = (j.count + kLinesPerChunk - 1) / kLinesPerChunk;
+    j.found.resize(static_cast<size_t>(j.chunks));
+    chunks += j.chunks;
+    for (const Piece& p : j.pieces) crossings += p.l1 - p.l0;
+  }
   std::atomic<bool> no_memory{false};
   auto band = [&](int32_t begin, int32_t end) {
     try {
       ChunkScratch scratch;
       for (int32_t c = begin; c < end; ++c) {
-        const int32_t c0 = c * kLinesPerChunk, c1 = std::min(count, c0 + kLinesPerChunk);
-        CrossChunk(pieces, first, c0, c1, &scratch, &found[static_cast<size_t>(c)]);
+        int32_t local = c;
+        LineJob* j = jobs;
+        while (local >= j->chunks) local -= (j++)->chunks;
+        const int32_t c0 = local * kLinesPerChunk, c1 = std::min(j->count, c0 + kLinesPerChunk);
+        CrossChunk(j->pieces, j->first, c0, c1, &scratch, &j->found[static_cast<size_t>(local)]);
       }
     } catch (const std::bad_alloc&) {
       no_memory = true;
     }
   };
-  RunBands(bands, chunks, static_cast<int64_t>(pieces.size()) * 8, band);
+  // A bisection costs about what 32 pixels of a kernel do.
+  RunBands(bands, chunks, crossings * 32 / std::max(chunks, 1), band);
   if (no_memory) throw std::bad_alloc();
-  Gather(found, count, true, &out.above);
-  Gather(found, count, false, &out.below);
-  return out;
+}
+
+}  // namespace
+
+LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t first, int32_t count,
+                         const BandRunner& bands) {
+  LineJob job;
+  job.first = first;
+  job.count = std::max(count, 0);
+  if (job.count > 0) job.pieces = PiecesOf(records, first, job.count);
+  CrossJobs(&job, 1, bands);
+  return Finish(job);
+}
+
+void CrossOutline(const ShapeOutline& outline, int32_t x, int32_t columns, int32_t y, int32_t rows,
+                  const BandRunner& bands, LineCrossings* row_lines, LineCrossings* column_lines) {
+  LineJob jobs[2];
+  jobs[0].first = y;
+  jobs[0].count = std::max(rows, 0);
+  jobs[1].first = x;
+  jobs[1].count = std::max(columns, 0);
+  if (jobs[0].count > 0) jobs[0].pieces = PiecesOf(outline.rows, y, jobs[0].count);
+  if (jobs[1].count > 0) jobs[1].pieces = PiecesOf(outline.columns, x, jobs[1].count);
+  CrossJobs(jobs, 2, bands);
+  *row_lines = Finish(jobs[0]);
+  *column_lines = Finish(jobs[1]);
 }
 
 }  // namespace lumetra::effects

@@ -45,7 +45,9 @@ LUMETRA_INLINE uint8_t Coverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) 
   return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
 
-LUMETRA_INLINE uint32_t PartSample(float part) { return static_cast<uint32_t>(part * 255.f); }
+LUMETRA_INLINE uint32_t PartSample(float part) {
+  return static_cast<uint32_t>(part * 255.f);
+}
 
 // What one pair of crossings (s entering, e leaving) leaves on the samples of a line
 // whose positions run from lo to hi: nothing, or pixel i (absolute) gets vi, pixels
@@ -98,7 +100,7 @@ struct Run {
 // The samples one line's crossings leave, as runs: pairs in order (an unpaired last
 // crossing is ignored), parts that meet in one pixel added up to 255.
 LUMETRA_INLINE void LineRuns(const float* c, const float* end, int32_t origin, int32_t extent,
-              std::vector<Run>* runs) {
+                             std::vector<Run>* runs) {
   runs->clear();
   const int64_t n = (end - c) & ~int64_t{1};
   const auto lo = static_cast<float>(origin), hi = static_cast<float>(origin + extent);
@@ -125,7 +127,7 @@ LUMETRA_INLINE void LineRuns(const float* c, const float* end, int32_t origin, i
 // give. `pair` (index of a first value, even) only moves forward: pairs before it end
 // below k, and the positions asked of one line never go down.
 LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, float hi, int32_t k,
-                  uint32_t* pair) {
+                                 uint32_t* pair) {
   const int64_t n = (end - c) & ~int64_t{1};
   // A pair entering at k + 1 or later leaves nothing on pixel k, nor does any after it
   // (while k + 1 is exact in float).
@@ -217,11 +219,10 @@ struct CoverJob {
         } else {
           for (int32_t i = m; i < next; ++i) {
             const auto li = static_cast<size_t>(i);
-            const uint32_t l =
-                carry_at == i && (*same)[li] != 0
-                    ? carry
-                    : SampleAt(columns->above.Begin(i), columns->above.End(i), col_lo, col_hi, at,
-                               &left_pair[li]);
+            const uint32_t l = carry_at == i && (*same)[li] != 0
+                                   ? carry
+                                   : SampleAt(columns->above.Begin(i), columns->above.End(i),
+                                              col_lo, col_hi, at, &left_pair[li]);
             const uint32_t r = SampleAt(columns->below.Begin(i + 1), columns->below.End(i + 1),
                                         col_lo, col_hi, at, &right_pair[li + 1]);
             carry_at = i + 1;
@@ -262,7 +263,8 @@ struct CoverJob {
   }
 
   // Coverage 255: alpha A, colours towards C by A.
-  LUMETRA_INLINE static void Interior(uint8_t* px, int32_t m0, int32_t m1, uint32_t A, const uint32_t* C) {
+  LUMETRA_INLINE static void Interior(uint8_t* px, int32_t m0, int32_t m1, uint32_t A,
+                                      const uint32_t* C) {
     uint8_t* p = px + 4 * static_cast<size_t>(m0);
     const auto n = static_cast<size_t>(m1 - m0);
     if (A == 0) {
@@ -273,7 +275,8 @@ struct CoverJob {
     } else {
       for (size_t i = 0; i < n; ++i) {
         uint8_t* q = p + 4 * i;
-        for (int c = 0; c < 3; ++c) q[c] = static_cast<uint8_t>((q[c] * (255 - A) + C[c] * A) / 255);
+        for (int c = 0; c < 3; ++c)
+          q[c] = static_cast<uint8_t>((q[c] * (255 - A) + C[c] * A) / 255);
         q[3] = static_cast<uint8_t>(A);
       }
     }
@@ -282,7 +285,9 @@ struct CoverJob {
 
 // The same rows built for AVX2 where the processor has it (floors in one instruction,
 // wider stores); integer and float steps alike, so the bytes do not change.
-void RowsNarrow(CoverJob* job, int32_t begin, int32_t end) { job->Rows(begin, end); }
+void RowsNarrow(CoverJob* job, int32_t begin, int32_t end) {
+  job->Rows(begin, end);
+}
 
 [[gnu::target("avx2")]] void RowsWide(CoverJob* job, int32_t begin, int32_t end) {
   job->Rows(begin, end);
@@ -301,19 +306,18 @@ void CoverJob::Band(int32_t begin, int32_t end) {
 
 }  // namespace
 
-uint8_t EdgeCoverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) { return Coverage(b, t, l, r); }
+uint8_t EdgeCoverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) {
+  return Coverage(b, t, l, r);
+}
 
 KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int32_t x, int32_t y,
                          uint32_t colour, const BandRunner& bands, const AbortCheck& abort) {
   if (!ViewUsable(pic)) return KernelStatus::kOk;
   const int32_t w = pic.width, h = pic.height;
   try {
-    const LineCrossings rows = CrossLines(outline.rows, y, h + 1, bands);
-    for (int32_t i = 0; i <= h; ++i) {
-      if (abort(0.0)) return KernelStatus::kAborted;
-    }
-    const LineCrossings columns = CrossLines(outline.columns, x, w + 1, bands);
-    for (int32_t i = 0; i <= w; ++i) {
+    LineCrossings rows, columns;
+    CrossOutline(outline, x, w + 1, y, h + 1, bands, &rows, &columns);
+    for (int32_t i = 0; i < (h + 1) + (w + 1); ++i) {
       if (abort(0.0)) return KernelStatus::kAborted;
     }
     std::vector<uint8_t> same(static_cast<size_t>(w) + 1);
@@ -321,7 +325,8 @@ KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int3
       const size_t n = static_cast<size_t>(columns.above.End(i) - columns.above.Begin(i));
       same[static_cast<size_t>(i)] =
           n == static_cast<size_t>(columns.below.End(i) - columns.below.Begin(i)) &&
-          (n == 0 || std::memcmp(columns.above.Begin(i), columns.below.Begin(i), n * sizeof(float)) == 0);
+          (n == 0 ||
+           std::memcmp(columns.above.Begin(i), columns.below.Begin(i), n * sizeof(float)) == 0);
     }
     CoverJob job;
     job.pic = &pic;

@@ -122,7 +122,8 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
           const float lo = std::min(p.pa, p.pb), hi = std::max(p.pa, p.pb);
           for (int32_t l = l0; l < l1; ++l) {
             const auto line = static_cast<float>(first + l);
-            const auto seen = static_cast<uint8_t>((line < hi ? kAbove : 0) | (line > lo ? kBelow : 0));
+            const auto seen =
+                static_cast<uint8_t>((line < hi ? kAbove : 0) | (line > lo ? kBelow : 0));
             const float v = Bisect(p, line);
             if (std::isfinite(v)) mine.push_back({l, v, seen});
           }
@@ -171,7 +172,8 @@ void LineSamples(const float* c, const float* end, int32_t origin, int32_t exten
     AddSample(samples + (i - origin), 1.f - (s - static_cast<float>(i)));
     const float out = e - static_cast<float>(j);
     if (out > 0.f) AddSample(samples + (j - origin), out);
-    if (j - 1 >= i + 1) std::memset(samples + (i + 1 - origin), 255, static_cast<size_t>(j - 1 - i));
+    if (j - 1 >= i + 1)
+      std::memset(samples + (i + 1 - origin), 255, static_cast<size_t>(j - 1 - i));
   }
 }
 
@@ -242,8 +244,10 @@ struct CoverJob {
         for (; m < w; ++m, px += 4) {
           // Runs of eight pixels wholly inside or wholly outside go in one step.
           if ((m & 7) == 0 && m + 8 <= w) {
-            const uint64_t all = Load8(lower + m) & Load8(upper + m) & Load8(left + m) & Load8(right + m);
-            const uint64_t any = Load8(lower + m) | Load8(upper + m) | Load8(left + m) | Load8(right + m);
+            const uint64_t all =
+                Load8(lower + m) & Load8(upper + m) & Load8(left + m) & Load8(right + m);
+            const uint64_t any =
+                Load8(lower + m) | Load8(upper + m) | Load8(left + m) | Load8(right + m);
             if (any == 0) {
               for (int i = 0; i < 8; ++i) px[4 * i + 3] = 0;
               px += 28;
