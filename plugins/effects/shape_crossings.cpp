@@ -3,13 +3,13 @@
 // crossings, not lines x segments. The bisections run in batches of vector lanes: every
 // lane does exactly the float steps of one scalar bisection, so the values do not depend
 // on which crossings share a batch nor on the vector width.
+#include "shape_raster.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
-
-#include "shape_raster.h"
 
 namespace lumetra::effects {
 
