@@ -24,7 +24,8 @@ constexpr int kW = 1920, kH = 1080;
 
 // A closed polygon: a slanted quad, or a star of alternating radii.
 std::vector<std::pair<float, float>> Shape(int vertices) {
-  if (vertices == 4) return {{100.3f, 50.7f}, {1800.2f, 120.4f}, {1750.9f, 1020.5f}, {150.1f, 980.2f}};
+  if (vertices == 4)
+    return {{100.3f, 50.7f}, {1800.2f, 120.4f}, {1750.9f, 1020.5f}, {150.1f, 980.2f}};
   std::vector<std::pair<float, float>> p;
   for (int i = 0; i < vertices; ++i) {
     const double a = 2.0 * M_PI * i / vertices;
@@ -52,9 +53,14 @@ void BM_ShapeFill(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_ShapeFill)->ArgNames({"vertices", "threads"})
-    ->Args({4, 1})->Args({4, 0})->Args({1000, 1})->Args({1000, 0})
-    ->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShapeFill)
+    ->ArgNames({"vertices", "threads"})
+    ->Args({4, 1})
+    ->Args({4, 0})
+    ->Args({1000, 1})
+    ->Args({1000, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 #if LUMETRA_BENCH_CAIRO
 void BM_CairoFill(benchmark::State& state) {
@@ -76,17 +82,28 @@ void BM_CairoFill(benchmark::State& state) {
   cairo_destroy(cr);
   cairo_surface_destroy(surface);
 }
-BENCHMARK(BM_CairoFill)->ArgNames({"vertices"})->Arg(4)->Arg(1000)->UseRealTime()
+BENCHMARK(BM_CairoFill)
+    ->ArgNames({"vertices"})
+    ->Arg(4)
+    ->Arg(1000)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 #endif
 
-// Keeps each run's real time per iteration, by name, for the ratio table.
+// Keeps each run's times per iteration, by name, for the ratio table: the median when
+// the runs are repeated, else the one run.
 class Keeper : public benchmark::ConsoleReporter {
  public:
-  std::map<std::string, double> ms;
+  struct Times {
+    double real = 0, cpu = 0;
+  };
+  std::map<std::string, Times> ms;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      if (r.iterations > 0) ms[r.benchmark_name()] = r.GetAdjustedRealTime();
+      const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+      if (median || (r.run_type == Run::RT_Iteration && r.iterations > 0 && r.repetitions <= 1)) {
+        ms[r.run_name.str()] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -99,16 +116,21 @@ int main(int argc, char** argv) {
   Keeper keeper;
   benchmark::RunSpecifiedBenchmarks(&keeper);
 #if LUMETRA_BENCH_CAIRO
-  std::printf("\nratio = cairo time / our time (above 1: we are faster)\n");
+  std::printf(
+      "\nratio = cairo time / our time (above 1: we are faster); cpu = the calling "
+      "thread's processor time\n");
   for (int v : {4, 1000}) {
     const std::string cairo = "BM_CairoFill/vertices:" + std::to_string(v) + "/real_time";
     for (int t : {1, 0}) {
-      const std::string ours = "BM_ShapeFill/vertices:" + std::to_string(v) + "/threads:" +
-                               std::to_string(t) + "/real_time";
+      const std::string ours = "BM_ShapeFill/vertices:" + std::to_string(v) +
+                               "/threads:" + std::to_string(t) + "/real_time";
       if (keeper.ms.count(cairo) && keeper.ms.count(ours)) {
-        std::printf("%5d vertices, %s: ours %.3f ms, cairo %.3f ms, ratio %.2f\n", v,
-                    t == 1 ? "one thread " : "all threads", keeper.ms[ours], keeper.ms[cairo],
-                    keeper.ms[cairo] / keeper.ms[ours]);
+        const Keeper::Times o = keeper.ms[ours], c = keeper.ms[cairo];
+        std::printf(
+            "%5d vertices, %s: ours %.3f ms (cpu %.3f), cairo %.3f ms (cpu %.3f), "
+            "ratio %.2f (cpu %.2f)\n",
+            v, t == 1 ? "one thread " : "all threads", o.real, o.cpu, c.real, c.cpu,
+            c.real / o.real, c.cpu / o.cpu);
       }
     }
   }

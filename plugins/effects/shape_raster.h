@@ -71,6 +71,12 @@ struct LineCrossings {
 LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t first, int32_t count,
                          const BandRunner& bands);
 
+// The row lines y .. y + rows - 1 and the column lines x .. x + columns - 1 of an outline,
+// crossed in one run of bands; the same lists as CrossLines gives. Throws std::bad_alloc
+// when memory runs out.
+void CrossOutline(const ShapeOutline& outline, int32_t x, int32_t columns, int32_t y, int32_t rows,
+                  const BandRunner& bands, LineCrossings* row_lines, LineCrossings* column_lines);
+
 // The coverage 0..255 of a pixel from its lower, upper, left and right edge samples.
 uint8_t EdgeCoverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r);
 
