@@ -39,10 +39,11 @@ double BlurRadius(int32_t image_width, float factor) {
 
 namespace {
 
-// Lanes of one vertical strip and rows of one block: the window's strips and the block
-// buffer stay within the second-level cache.
-constexpr int32_t kStrip = 1024;
+// Rows of one block, and the bytes of window rows one vertical strip may span: a strip
+// of the window stays in the second-level cache from row to row, and a narrow window
+// takes whole rows, which the hardware prefetch follows best.
 constexpr int32_t kBlockRows = 16;
+constexpr int32_t kStripBudget = 192 * 1024;
 // Rows between abort checks at most; fewer chunks when the picture is small.
 constexpr int32_t kChunks = 8;
 
@@ -87,12 +88,15 @@ void BlurJob::Band(int32_t begin, int32_t end) {
   const int32_t lanes = p.width * p.step;
   const int32_t pad = t->radius * p.step;
   const std::ptrdiff_t buf_stride = lanes + 2 * pad;
-  std::unique_ptr<uint8_t[]> buf(
-      new (std::nothrow) uint8_t[static_cast<std::size_t>(buf_stride) * kBlockRows]());
+  std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[static_cast<std::size_t>(buf_stride) * kBlockRows]);
   std::unique_ptr<uint32_t[]> edge(new (std::nothrow) uint32_t[static_cast<std::size_t>(2 * pad)]);
   if (!buf || !edge) {
     failed = true;
     return;
+  }
+  for (int32_t r = 0; r < kBlockRows; ++r) {
+    std::memset(buf.get() + r * buf_stride, 0, static_cast<std::size_t>(pad));
+    std::memset(buf.get() + r * buf_stride + pad + lanes, 0, static_cast<std::size_t>(pad));
   }
   const uint8_t* lo[kTentMaxRadius];
   const uint8_t* hi[kTentMaxRadius];
@@ -102,10 +106,11 @@ void BlurJob::Band(int32_t begin, int32_t end) {
   const int32_t left = std::min(t->radius, p.width) * p.step;
   const int32_t right = std::max(left, (p.width - t->radius) * p.step);
 
+  const int32_t strip = std::max(1024, kStripBudget / (kBlockRows + 2 * t->radius) / 64 * 64);
   for (int32_t y0 = begin; y0 < end; y0 += kBlockRows) {
     const int32_t y1 = std::min(end, y0 + kBlockRows);
-    for (int32_t x0 = 0; x0 < lanes; x0 += kStrip) {
-      const int32_t x1 = std::min(lanes, x0 + kStrip);
+    for (int32_t x0 = 0; x0 < lanes; x0 += strip) {
+      const int32_t x1 = std::min(lanes, x0 + strip);
       for (int32_t y = y0; y < y1; ++y) {
         for (int32_t j = 0; j < n; ++j) {
           const int32_t d = taps.dist[j];
