@@ -102,6 +102,13 @@ void BlurJob::Band(int32_t begin, int32_t end) {
   const uint8_t* hi[kTentMaxRadius];
   begin += row_offset;
   end += row_offset;
+  if (n == 0) {
+    // No side tap with a weight: every window sum is 256 times the centre.
+    for (int32_t y = begin; y < end; ++y) {
+      std::memcpy(p.dst + y * p.dst_stride, p.src + y * p.src_stride, static_cast<std::size_t>(lanes));
+    }
+    return;
+  }
   // Lanes of columns with a full horizontal window: [left, right).
   const int32_t left = std::min(t->radius, p.width) * p.step;
   const int32_t right = std::max(left, (p.width - t->radius) * p.step);
@@ -187,8 +194,7 @@ KernelStatus TentBlur(const ConstImageView& src, const ImageView& dst, double r,
   const TentWeights t = TentWeightsFor(r);
   const int32_t w = src.width;
   const int32_t h = src.height;
-  // No side tap with a weight: every window sum is 256 times the centre.
-  const bool copy = LaneTapsFor(t).count == 0;
+  const bool copy = t.radius == 0;
   auto run = [&](const Plane& plane, const uint8_t* zeros) {
     BlurJob job;
     job.plane = plane;
