@@ -1,33 +1,42 @@
 #!/usr/bin/env bash
 # Tent blur against ffmpeg's boxblur (luma_power 2, a tent-like double box) and gblur,
-# both single-threaded, on frames of the same size; our numbers come from
-# bench_blur_kernels in the same run. Prints megapixels per second and the ratios.
-# Usage: bench/blur_vs_ffmpeg.sh [frames]   (BUILD=build/release by default)
+# both single-threaded, on frames of the same size, and beside bench_blur_kernels's own
+# peers (memcpy, OpenCV sepFilter2D and cv::blur) from the same run. Prints megapixels
+# per second and the ratios; medians of the repetitions.
+# Usage: bench/blur_vs_ffmpeg.sh [frames] [repetitions]
+# BUILD=build/release by default; a tree that is already configured keeps its options.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build/release}
 FRAMES=${1:-50}
+REPS=${2:-5}
 FFMPEG=${FFMPEG:-/usr/bin/ffmpeg}
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMETRA_TESTS=OFF >/dev/null
+if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
 cmake --build "$BUILD" -j2 --target bench_blur_kernels >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Seconds for ffmpeg to push FRAMES copies of the frame $1 (WxH) through the graph $2.
+# Processor seconds of ffmpeg pushing FRAMES copies of the frame $1 (WxH) through the
+# graph $2, median of REPS runs (the machine may be shared: waits are not counted).
 ffmpeg_seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$FFMPEG" -v error -nostdin -threads 1 -filter_threads 1 -stream_loop $((FRAMES - 1)) \
-    -f rawvideo -pix_fmt bgra -s "$1" -i "$work/$1.raw" -vf "$2" -f null -
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
+  local runs=()
+  for ((k = 0; k < REPS; ++k)); do
+    /usr/bin/time -f "%U %S" -o "$work/time" "$FFMPEG" -v error -nostdin -threads 1 \
+      -filter_threads 1 -stream_loop $((FRAMES - 1)) -f rawvideo -pix_fmt bgra -s "$1" \
+      -i "$work/$1.raw" -vf "$2" -f null -
+    runs+=("$(awk '{print $1 + $2}' "$work/time")")
+  done
+  printf '%s\n' "${runs[@]}" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'
 }
 
-"$BUILD/bench/bench_blur_kernels" --benchmark_filter='BM_TentBlur/' \
-  --benchmark_format=json --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-  >"$work/ours.json" 2>/dev/null
+"$BUILD/bench/bench_blur_kernels" --benchmark_format=json --benchmark_repetitions="$REPS" \
+  --benchmark_report_aggregates_only=true >"$work/ours.json" 2>"$work/ours.err" ||
+  { cat "$work/ours.err" >&2; exit 1; }
+grep -i opencv "$work/ours.err" >&2 || true
 
 rows=()
 for size in 1920x1080 720x576; do
@@ -45,18 +54,29 @@ done
 python3 - "$work/ours.json" "$FRAMES" "${rows[@]}" <<'PY'
 import json, sys
 path, frames, rows = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
-ours = {}
+rate = {}
 for b in json.load(open(path))["benchmarks"]:
     if b.get("aggregate_name") == "median":
-        ours[b["run_name"]] = b["Mpix/s"]
-print(f"{'size':<11}{'r':>4}{'tent 1T':>10}{'boxblur':>10}{'gblur':>10}{'tent/box':>10}{'tent/gblur':>12}")
+        rate[b["run_name"].replace("/real_time", "")] = b["Mpix/s"]
+def get(name):
+    return rate.get(name, float("nan"))
+print(f"{'size':<10}{'r':>4}{'tent1T':>8}{'tentN':>8}{'sep1T':>8}{'sepN':>8}{'cvblur1T':>9}"
+      f"{'box1T':>8}{'gblur1T':>8}{'memcpy':>8}"
+      f"{'t/sep1T':>8}{'t/sepN':>8}{'t/cvblur':>9}{'t/box':>7}{'t/gblur':>8}{'memcpy/t':>9}")
 for row in rows:
     size, r, base, box, gauss = row.split()
     w, h = map(int, size.split("x"))
     mpix = frames * w * h / 1e6
-    rate = lambda t: mpix / max(float(t) - float(base), 1e-9)
-    mine = ours[f"BM_TentBlur/w:{w}/h:{h}/r:{r}/threads:1/real_time"]
-    print(f"{size:<11}{r:>4}{mine:10.1f}{rate(box):10.1f}{rate(gauss):10.1f}"
-          f"{mine / rate(box):10.2f}{mine / rate(gauss):12.2f}")
-print("Mpix/s, one thread; ffmpeg's time net of a run without the filter.")
+    ff = lambda t: mpix / max(float(t) - float(base), 1e-9)
+    key = lambda bench, t: f"{bench}/w:{w}/h:{h}/r:{r}/threads:{t}"
+    t1, tn = get(key("BM_TentBlur", 1)), get(key("BM_TentBlur", 0))
+    s1, sn = get(key("BM_CvSepFilter2D", 1)), get(key("BM_CvSepFilter2D", 0))
+    b1 = get(key("BM_CvBlur", 1))
+    mc = get(f"BM_Memcpy/w:{w}/h:{h}")
+    fb, fg = ff(box), ff(gauss)
+    print(f"{size:<10}{r:>4}{t1:8.1f}{tn:8.1f}{s1:8.1f}{sn:8.1f}{b1:9.1f}{fb:8.1f}{fg:8.1f}{mc:8.0f}"
+          f"{t1 / s1:8.2f}{tn / sn:8.2f}{t1 / b1:9.2f}{t1 / fb:7.2f}{t1 / fg:8.2f}{mc / t1:9.1f}")
+print("Mpix/s. 1T: one thread, timed by processor time; N: all threads, by the clock.")
+print("ffmpeg: processor time net of a run without the filter. Ratios: tent over peer,")
+print("except memcpy/t: how many times slower than a memcpy of the frame the tent is.")
 PY

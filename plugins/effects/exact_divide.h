@@ -14,15 +14,28 @@ namespace lumetra::effects {
 inline constexpr uint32_t kExactDivideMin = 2;
 inline constexpr uint32_t kExactDivideMax = 256 * 201;  // the tent's widest weight sum
 
+// Up to this d the float just above 1/d serves as well: trunc(float(n) x reciprocal) ==
+// floor(n / d) for the same n (float(n) is exact as n < 2^24). The rounded product grows
+// with n, so the two ends of each quotient stand for all its n; the test checks them for
+// every d (24356 is the first d where they fail).
+inline constexpr uint32_t kFloatDivideMax = 24355;
+
 struct ExactDivisor {
   uint32_t multiplier = 0;
   uint32_t shift = 0;
+  float reciprocal = 0.0f;  // non-zero when d <= kFloatDivideMax
 };
 
-constexpr ExactDivisor MakeExactDivisor(uint32_t d) {
+inline float FloatReciprocal(uint32_t d) {
+  const float r = 1.0f / static_cast<float>(d);
+  return std::bit_cast<float>(std::bit_cast<uint32_t>(r) + 1);  // the next float up
+}
+
+inline ExactDivisor MakeExactDivisor(uint32_t d) {
   const uint32_t shift = static_cast<uint32_t>(std::bit_width(d - 1)) - 1;
   const uint64_t scale = uint64_t{1} << (32 + shift);
-  return {static_cast<uint32_t>((scale + d - 1) / d), shift};
+  return {static_cast<uint32_t>((scale + d - 1) / d), shift,
+          d <= kFloatDivideMax ? FloatReciprocal(d) : 0.0f};
 }
 
 inline uint32_t ExactDivide(uint32_t n, ExactDivisor q) {

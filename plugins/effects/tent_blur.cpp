@@ -1,7 +1,9 @@
 // Tent blur kernels. Weights, window sums and their exact reciprocals are worked out once
-// per call; the row loops are plain integer loops over byte lanes that the compiler
-// vectorises (an AVX2 clone is picked at run time where the processor has it). Integer
-// arithmetic only, so every clone and every thread count gives the same bytes.
+// per call. Rows go in blocks: the vertical pass runs strip by strip over a block into a
+// zero-padded buffer (the window's rows stay in cache from row to row), then the
+// horizontal pass runs over each buffered row, so the edge columns differ from the
+// interior only in their divisor. Integer arithmetic only, so every thread count and
+// every instruction set gives the same bytes.
 #include "tent_blur.h"
 
 #include <algorithm>
@@ -13,13 +15,7 @@
 #include <vector>
 
 #include "exact_divide.h"
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__)
-#define EFFECTS_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define EFFECTS_KERNEL_CLONES
-#endif
+#include "tent_lanes.h"
 
 namespace lumetra::effects {
 
@@ -43,8 +39,11 @@ double BlurRadius(int32_t image_width, float factor) {
 
 namespace {
 
-// Lanes of one strip: the accumulators stay in the first-level cache while the taps run.
-constexpr int32_t kStrip = 512;
+// Rows of one block, and the bytes of window rows one vertical strip may span: a strip
+// of the window stays in the second-level cache from row to row, and a narrow window
+// takes whole rows, which the hardware prefetch follows best.
+constexpr int32_t kBlockRows = 16;
+constexpr int32_t kStripBudget = 192 * 1024;
 // Rows between abort checks at most; fewer chunks when the picture is small.
 constexpr int32_t kChunks = 8;
 
@@ -56,44 +55,6 @@ struct WindowSums {
            side[static_cast<std::size_t>(std::min(after, t.radius))];
   }
 };
-
-// acc[i] = w0 * c[i]; acc[i] += w * (a[i] + b[i]) per symmetric tap pair.
-EFFECTS_KERNEL_CLONES
-void VerticalStrip(const uint8_t* const* rows_below, const uint8_t* const* rows_above,
-                   const uint8_t* centre, const int32_t* w, int32_t radius, int32_t n,
-                   ExactDivisor q, uint8_t* out) {
-  uint32_t acc[kStrip];
-  const auto w0 = static_cast<uint32_t>(w[0]);
-  for (int32_t i = 0; i < n; ++i) acc[i] = w0 * centre[i];
-  for (int32_t k = 1; k <= radius; ++k) {
-    const uint8_t* a = rows_below[k];
-    const uint8_t* b = rows_above[k];
-    const auto wk = static_cast<uint32_t>(w[k]);
-    if (wk == 0) continue;
-    for (int32_t i = 0; i < n; ++i) acc[i] += wk * static_cast<uint32_t>(a[i] + b[i]);
-  }
-  for (int32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(ExactDivide(acc[i], q));
-}
-
-// The same along a row of `step`-byte pixels held in `t`, padded with zeros on both sides.
-EFFECTS_KERNEL_CLONES
-void HorizontalStrip(const uint8_t* t, int32_t step, const int32_t* w, int32_t radius,
-                     int32_t n, uint32_t* acc) {
-  const auto w0 = static_cast<uint32_t>(w[0]);
-  for (int32_t i = 0; i < n; ++i) acc[i] = w0 * t[i];
-  for (int32_t k = 1; k <= radius; ++k) {
-    const uint8_t* a = t - k * step;
-    const uint8_t* b = t + k * step;
-    const auto wk = static_cast<uint32_t>(w[k]);
-    if (wk == 0) continue;
-    for (int32_t i = 0; i < n; ++i) acc[i] += wk * static_cast<uint32_t>(a[i] + b[i]);
-  }
-}
-
-EFFECTS_KERNEL_CLONES
-void DivideLanes(const uint32_t* acc, int32_t n, ExactDivisor q, uint8_t* out) {
-  for (int32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(ExactDivide(acc[i], q));
-}
 
 // One plane of `step`-byte pixels (4 for BGRA, 1 for alpha alone).
 struct Plane {
@@ -107,12 +68,14 @@ struct Plane {
 };
 
 struct BlurJob {
-  Plane plane;
-  const TentWeights* t;
+  Plane plane{};
+  const TentWeights* t = nullptr;
+  LaneTaps taps;
   WindowSums sums;
   ExactDivisor interior;               // horizontal divisor of a column with a full window
-  std::vector<ExactDivisor> column;    // horizontal divisor per column
-  const uint8_t* zeros;                // a row of zero bytes, as wide as a plane row
+  std::vector<uint32_t> column;        // horizontal weight sum per column
+  std::vector<ExactDivisor> row;       // vertical divisor per row
+  const uint8_t* zeros = nullptr;      // a row of zero bytes, as wide as a plane row
   int32_t row_offset = 0;              // first row of the chunk being run
   std::atomic<bool> failed{false};     // a band could not get its scratch memory
 
@@ -121,54 +84,67 @@ struct BlurJob {
 
 void BlurJob::Band(int32_t begin, int32_t end) {
   const Plane& p = plane;
-  const int32_t radius = t->radius;
+  const int32_t n = taps.count;
   const int32_t lanes = p.width * p.step;
-  const int32_t pad = radius * p.step;
-  std::unique_ptr<uint8_t[]> padded(new (std::nothrow) uint8_t[static_cast<std::size_t>(lanes + 2 * pad)]);
-  std::unique_ptr<uint32_t[]> acc(new (std::nothrow) uint32_t[kStrip]);
-  if (!padded || !acc) {
+  const int32_t pad = t->radius * p.step;
+  const std::ptrdiff_t buf_stride = lanes + 2 * pad;
+  std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[static_cast<std::size_t>(buf_stride) * kBlockRows]);
+  std::unique_ptr<uint32_t[]> edge(new (std::nothrow) uint32_t[static_cast<std::size_t>(2 * pad)]);
+  if (!buf || !edge) {
     failed = true;
     return;
   }
-  std::memset(padded.get(), 0, static_cast<std::size_t>(pad));
-  std::memset(padded.get() + pad + lanes, 0, static_cast<std::size_t>(pad));
-  const uint8_t* below[kTentMaxRadius + 1];
-  const uint8_t* above[kTentMaxRadius + 1];
+  for (int32_t r = 0; r < kBlockRows; ++r) {
+    std::memset(buf.get() + r * buf_stride, 0, static_cast<std::size_t>(pad));
+    std::memset(buf.get() + r * buf_stride + pad + lanes, 0, static_cast<std::size_t>(pad));
+  }
+  const uint8_t* lo[kTentMaxRadius];
+  const uint8_t* hi[kTentMaxRadius];
   begin += row_offset;
   end += row_offset;
-
-  // Vertical pass, strip by strip so the window's rows stay in cache from row to row.
-  for (int32_t x0 = 0; x0 < lanes; x0 += kStrip) {
-    const int32_t n = std::min(kStrip, lanes - x0);
+  if (n == 0) {
+    // No side tap with a weight: every window sum is 256 times the centre.
     for (int32_t y = begin; y < end; ++y) {
-      for (int32_t k = 1; k <= radius; ++k) {
-        below[k] = (y - k >= 0 ? p.src + (y - k) * p.src_stride : zeros) + x0;
-        above[k] = (y + k < p.height ? p.src + (y + k) * p.src_stride : zeros) + x0;
-      }
-      const uint32_t den = sums.Sum(*t, y, p.height - 1 - y);
-      VerticalStrip(below, above, p.src + y * p.src_stride + x0, t->w.data(), radius, n,
-                    MakeExactDivisor(den), p.dst + y * p.dst_stride + x0);
+      std::memcpy(p.dst + y * p.dst_stride, p.src + y * p.src_stride, static_cast<std::size_t>(lanes));
     }
+    return;
   }
+  // Lanes of columns with a full horizontal window: [left, right).
+  const int32_t left = std::min(t->radius, p.width) * p.step;
+  const int32_t right = std::max(left, (p.width - t->radius) * p.step);
 
-  // Horizontal pass in place, each row through the zero-padded copy.
-  const int32_t first_full = std::min(radius, p.width);
-  const int32_t last_full = std::max(first_full, p.width - radius);  // columns [first, last)
-  for (int32_t y = begin; y < end; ++y) {
-    uint8_t* row = p.dst + y * p.dst_stride;
-    std::memcpy(padded.get() + pad, row, static_cast<std::size_t>(lanes));
-    for (int32_t x0 = 0; x0 < lanes; x0 += kStrip) {
-      const int32_t n = std::min(kStrip, lanes - x0);
-      HorizontalStrip(padded.get() + pad + x0, p.step, t->w.data(), radius, n, acc.get());
-      // Full windows share one divisor; the columns near the edges have their own.
-      const int32_t lo = std::clamp(first_full * p.step - x0, 0, n);
-      const int32_t hi = std::clamp(last_full * p.step - x0, lo, n);
-      DivideLanes(acc.get() + lo, hi - lo, interior, row + x0 + lo);
-      for (int32_t i = 0; i < lo; ++i) {
-        row[x0 + i] = static_cast<uint8_t>(ExactDivide(acc[i], column[(x0 + i) / p.step]));
+  const int32_t strip = std::max(1024, kStripBudget / (kBlockRows + 2 * t->radius) / 64 * 64);
+  for (int32_t y0 = begin; y0 < end; y0 += kBlockRows) {
+    const int32_t y1 = std::min(end, y0 + kBlockRows);
+    for (int32_t x0 = 0; x0 < lanes; x0 += strip) {
+      const int32_t x1 = std::min(lanes, x0 + strip);
+      for (int32_t y = y0; y < y1; ++y) {
+        for (int32_t j = 0; j < n; ++j) {
+          const int32_t d = taps.dist[j];
+          lo[j] = y - d >= 0 ? p.src + (y - d) * p.src_stride : zeros;
+          hi[j] = y + d < p.height ? p.src + (y + d) * p.src_stride : zeros;
+        }
+        TentLanes<true>(p.src + y * p.src_stride, lo, hi, taps, x0, x1, row[static_cast<std::size_t>(y)],
+                        buf.get() + (y - y0) * buf_stride + pad + x0, nullptr);
       }
-      for (int32_t i = hi; i < n; ++i) {
-        row[x0 + i] = static_cast<uint8_t>(ExactDivide(acc[i], column[(x0 + i) / p.step]));
+    }
+    for (int32_t y = y0; y < y1; ++y) {
+      // Outside the row the buffer holds zeros, which add nothing to a sum.
+      const uint8_t* c = buf.get() + (y - y0) * buf_stride + pad;
+      for (int32_t j = 0; j < n; ++j) {
+        lo[j] = c - taps.dist[j] * p.step;
+        hi[j] = c + taps.dist[j] * p.step;
+      }
+      uint8_t* out = p.dst + y * p.dst_stride;
+      TentLanes<true>(c, lo, hi, taps, left, right, interior, out + left, nullptr);
+      TentLanes<false>(c, lo, hi, taps, 0, left, {}, nullptr, edge.get());
+      TentLanes<false>(c, lo, hi, taps, right, lanes, {}, nullptr, edge.get() + left);
+      for (int32_t i = 0; i < left; ++i) {
+        out[i] = static_cast<uint8_t>(edge[static_cast<std::size_t>(i)] / column[static_cast<std::size_t>(i / p.step)]);
+      }
+      for (int32_t i = right; i < lanes; ++i) {
+        out[i] = static_cast<uint8_t>(edge[static_cast<std::size_t>(left + i - right)] /
+                                      column[static_cast<std::size_t>(i / p.step)]);
       }
     }
   }
@@ -181,12 +157,17 @@ KernelStatus RunPlane(BlurJob& job, const BandRunner& bands, const AbortCheck& a
     job.sums.side[static_cast<std::size_t>(k)] =
         job.sums.side[static_cast<std::size_t>(k - 1)] + static_cast<uint32_t>(t.w[k]);
   }
+  job.taps = LaneTapsFor(t);
   job.interior = MakeExactDivisor(job.sums.Sum(t, t.radius, t.radius));
   job.column.resize(static_cast<std::size_t>(p.width));
   for (int32_t x = 0; x < p.width; ++x) {
-    job.column[static_cast<std::size_t>(x)] = MakeExactDivisor(job.sums.Sum(t, x, p.width - 1 - x));
+    job.column[static_cast<std::size_t>(x)] = job.sums.Sum(t, x, p.width - 1 - x);
   }
-  const int64_t work = static_cast<int64_t>(p.width) * p.step * (2 * t.radius + 1) / 4;
+  job.row.resize(static_cast<std::size_t>(p.height));
+  for (int32_t y = 0; y < p.height; ++y) {
+    job.row[static_cast<std::size_t>(y)] = MakeExactDivisor(job.sums.Sum(t, y, p.height - 1 - y));
+  }
+  const int64_t work = static_cast<int64_t>(p.width) * p.step * (job.taps.count + 1) / 8;
   const int32_t chunk_rows = abort.fn ? std::max<int32_t>(1, (p.height + kChunks - 1) / kChunks)
                                       : p.height;
   for (int32_t y = 0; y < p.height; y += chunk_rows) {
@@ -213,16 +194,22 @@ KernelStatus TentBlur(const ConstImageView& src, const ImageView& dst, double r,
   const TentWeights t = TentWeightsFor(r);
   const int32_t w = src.width;
   const int32_t h = src.height;
+  const bool copy = t.radius == 0;
+  auto run = [&](const Plane& plane, const uint8_t* zeros) {
+    BlurJob job;
+    job.plane = plane;
+    job.t = &t;
+    job.zeros = zeros;
+    return RunPlane(job, bands, abort);
+  };
   try {
     if (channels == TentChannels::kAll) {
-      if (t.radius == 0) {
+      if (copy) {
         for (int32_t y = 0; y < h; ++y) std::memcpy(dst.Row(y), src.Row(y), static_cast<std::size_t>(w) * 4);
         return abort(1.0) ? KernelStatus::kAborted : KernelStatus::kOk;
       }
       std::vector<uint8_t> zeros(static_cast<std::size_t>(w) * 4, 0);
-      BlurJob job{{src.base, src.stride, dst.base, dst.stride, w, h, 4}, &t, {}, {}, {},
-                  zeros.data()};
-      return RunPlane(job, bands, abort);
+      return run({src.base, src.stride, dst.base, dst.stride, w, h, 4}, zeros.data());
     }
     // Alpha only: blur a packed alpha plane, then merge it under the source colours.
     std::vector<uint8_t> alpha(static_cast<std::size_t>(w) * h);
@@ -234,11 +221,10 @@ KernelStatus TentBlur(const ConstImageView& src, const ImageView& dst, double r,
       for (int32_t x = 0; x < w; ++x) a[x] = s[4 * x + 3];
     }
     KernelStatus status = KernelStatus::kOk;
-    if (t.radius == 0) {
+    if (copy) {
       blurred = alpha;
     } else {
-      BlurJob job{{alpha.data(), w, blurred.data(), w, w, h, 1}, &t, {}, {}, {}, zeros.data()};
-      status = RunPlane(job, bands, abort);
+      status = run({alpha.data(), w, blurred.data(), w, w, h, 1}, zeros.data());
     }
     if (status != KernelStatus::kOk) return status;
     for (int32_t y = 0; y < h; ++y) {

@@ -90,6 +90,28 @@ TEST(ExactDivide, AllNumeratorsForSmallAndLargestDivisors) {
   }
 }
 
+TEST(ExactDivide, FloatReciprocalUpToItsLimit) {
+  // The vector loops divide by the float reciprocal when there is one: each quotient's
+  // ends, as float(n) x reciprocal truncated, for every d that gets one.
+  for (uint32_t d = kExactDivideMin; d <= kExactDivideMax; ++d) {
+    const ExactDivisor q = MakeExactDivisor(d);
+    if (d > kFloatDivideMax) {
+      ASSERT_EQ(q.reciprocal, 0.0f) << d;
+      continue;
+    }
+    for (uint32_t quotient = 0; quotient <= 255; ++quotient) {
+      const uint32_t low = quotient * d;
+      const uint32_t high = low + (quotient == 255 ? 0 : d - 1);
+      const auto by_float = [&](uint32_t n) {
+        return static_cast<uint32_t>(static_cast<float>(n) * q.reciprocal);
+      };
+      if (by_float(low) != quotient || by_float(high) != quotient) {
+        FAIL() << "d " << d << " quotient " << quotient;
+      }
+    }
+  }
+}
+
 TEST(TentWeights, RadiusFromTheFactorIsWorkedInDouble) {
   const double r = BlurRadius(1920, 0.01f);
   EXPECT_NEAR(r, 2.6666666, 1e-7);
@@ -157,7 +179,14 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TentAgainstReference,
                                            SizeCase{13, 9, 1.0}, SizeCase{5, 17, 6.5},
                                            SizeCase{3, 4, 120.0}, SizeCase{200, 3, 27.0},
                                            SizeCase{600, 11, 100.0}, SizeCase{31, 260, 4.2},
-                                           SizeCase{4, 4, 0.25}));
+                                           SizeCase{4, 4, 0.25},
+                                           // Vector runs with tails, 1-pixel rows and columns,
+                                           // pictures narrower than the window, the integer
+                                           // division of wide windows.
+                                           SizeCase{33, 7, 2.0}, SizeCase{129, 6, 3.0},
+                                           SizeCase{37, 23, 2.5}, SizeCase{300, 1, 5.0},
+                                           SizeCase{1, 300, 5.0}, SizeCase{2, 2, 100.0},
+                                           SizeCase{61, 9, 100.0}, SizeCase{45, 230, 99.5}));
 
 TEST(TentBlur, FactorZeroAndTheDefaultAt720AreExactCopies) {
   Image in = Noise(720, 9, 5);

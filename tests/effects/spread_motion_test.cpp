@@ -126,6 +126,11 @@ TEST(MotionBlur, RangeTablePerMode) {
     EXPECT_NEAR(r.a, c.a, 1e-12) << static_cast<int>(c.mode) << " " << c.t1;
     EXPECT_NEAR(r.b, c.b, 1e-12) << static_cast<int>(c.mode) << " " << c.t1;
     EXPECT_EQ(r.n, c.n) << static_cast<int>(c.mode) << " " << c.t1;
+    // The sample times run from a to b, or sit at the middle for a single sample.
+    const auto times = MotionBlurSamples(r, nullptr, nullptr);
+    ASSERT_EQ(times.size(), static_cast<std::size_t>(c.n));
+    EXPECT_NEAR(times.front().time, c.n == 1 ? (c.a + c.b) * 0.5 : c.a, 1e-12);
+    EXPECT_NEAR(times.back().time, c.n == 1 ? (c.a + c.b) * 0.5 : c.b, 1e-12);
   }
 }
 
@@ -224,6 +229,16 @@ TEST(MotionBlur, MixingAutoManualAndOnBlack) {
   EXPECT_EQ(run(kMotionBlurOnBlack, 1, 1), (std::vector<uint8_t>{255, 255, 255, 5}));
   f1 = {0, 0, 0, 0};
   EXPECT_EQ(run(0, 1, 1), (std::vector<uint8_t>{0, 0, 0, 0}));
+  // 300 opaque white samples: 16-bit sums would have wrapped.
+  {
+    std::vector<MotionSample> many(300, {0.0, 1.0f});
+    MotionBlurState* w = MotionBlurStateCreate(1, 1, 0, many);
+    std::vector<uint8_t> white = {255, 255, 255, 255};
+    for (int k = 0; k < 300; ++k) MotionBlurAdd(*w, ConstImageView(white.data(), 4, 1, 1), 0, 0, 1.0f, {});
+    MotionBlurFinish(*w, View(out, 1, 1), {});
+    MotionBlurStateFree(w);
+    EXPECT_EQ(out, white);
+  }
   // A frame placed off the picture adds nothing.
   MotionBlurState* s = MotionBlurStateCreate(2, 2, 0, {{0.0, 1.0f}});
   std::vector<uint8_t> px = {9, 9, 9, 255};
