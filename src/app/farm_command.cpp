@@ -544,18 +544,25 @@ int FarmResume(const std::vector<std::string>& args) {
   auto state = ReadState(dir);
   if (!state) return kExitFarmSubmitFailed;
   FarmFrames frames = CheckFarmFrames(state->plan);
-  // Damaged frames are read back here as the join does, and go: their tasks render them again.
-  if (VerifyFarmFrames(state->plan, frames) != 0) {
-    std::printf("Damaged frame(s) to render again:\n%s", MissingList(frames).c_str());
-    if (!dry_run) {
-      for (const FrameCheck& f : frames.frames)
-        if (f.state == FrameState::kBadFile) platform::RemoveFile(f.file);
-      platform::RemoveFile(FarmPath(state->plan, kFarmBadFramesFile));
-    }
-  }
+  VerifyFarmFrames(state->plan, frames);
   bool queried = false;
   std::set<std::string> jobs_queued;
   const std::map<std::size_t, std::string> queued = QueuedChunks(*state, &queried, &jobs_queued);
+  // A damaged frame, or one whose task died before it wrote its line, can never pass the join:
+  // it goes, and its chunk renders it again (frames of tasks still running are theirs).
+  std::string redo;
+  for (const FrameCheck& f : frames.frames) {
+    if ((f.state != FrameState::kBadFile && f.state != FrameState::kNoEntry) ||
+        queued.count(f.chunk) != 0)
+      continue;
+    redo += "  frame " + std::to_string(f.frame) + ": " + f.file + " " +
+            (f.state == FrameState::kBadFile ? f.problem : "has no manifest entry") + "\n";
+    if (!dry_run) platform::RemoveFile(f.file);
+  }
+  if (!redo.empty()) {
+    std::printf("Frame(s) to render again:\n%s", redo.c_str());
+    if (!dry_run) platform::RemoveFile(FarmPath(state->plan, kFarmBadFramesFile));
+  }
   if (!queried && !state->array_jobs.empty() && !dry_run) {
     Say("farm resume: the queue could not be read (squeue failed); nothing submitted, so that "
         "no chunk renders twice");

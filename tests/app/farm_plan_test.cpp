@@ -380,7 +380,9 @@ TEST_F(FarmCommandTest, JoinChecksEveryFrameAgainstItsHash) {
   o = RunBinarySplit("farm resume '" + farm.string() + "' --dry-run", dir_.path().string(),
                      "PATH=/nonexistent");
   EXPECT_EQ(o.status, kExitOk) << o.out << o.err;
-  EXPECT_NE(o.out.find("Damaged frame(s) to render again:"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Frame(s) to render again:\n  frame 2: " + f2 + " does not read back"),
+            std::string::npos)
+      << o.out;
   EXPECT_NE(o.out.find("sbatch '--parsable' '--array=1' "), std::string::npos) << o.out;
 }
 
