@@ -490,9 +490,10 @@ int FarmStatus(const std::vector<std::string>& args) {
       j.Key("assembly");
       j.String(assembly_state);
       for (const char* key : {"frames", "width", "height", "sample_rate", "channels"}) {
-        if (fact(key).empty()) continue;
+        const std::optional<int32_t> n = PositiveInt(fact(key));
+        if (!n && fact(key) != "0") continue;
         j.Key(std::string("movie_") + key);
-        j.Int(std::stoll(fact(key)));
+        j.Int(n ? *n : 0);
       }
       if (!fact("message").empty()) {
         j.Key("assembly_message");
