@@ -22,8 +22,8 @@ install_packages() {
   done
   if ((${#missing[@]})); then
     say "installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    apt-get update -qq >&2  # stdout is for the environment lines "start" prints
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
   fi
 }
 

@@ -10,6 +10,7 @@
 #include "host/library_loader.h"
 #include "host/typed_object.h"
 #include "media/media_services.h"
+#include "output/output_services.h"
 #include "platform/ui_host.h"
 #include "render/pic_error.h"
 #include "render/render_services.h"
@@ -32,6 +33,7 @@ void InstallHostServices() {
   project::HostServices();
   sound::SoundRegisterHostServices();
   media::MediaServicesInstall();
+  output::OutputServicesInstall();
   render::RenderInstallHostServices();
 }
 

@@ -28,6 +28,7 @@ enum ExitStatus : int {
   kExitFarmNoScheduler = 25,   // sbatch, squeue or scontrol is not installed
   kExitFarmSubmitFailed = 26,  // the scheduler refused a job, or the farm folder is unusable
   kExitFarmIncomplete = 27,    // "farm join": frames are missing or have no valid hash
+  kExitFarmAssemblyFailed = 28,  // "farm join": the frames are there, the movie failed
 };
 
 }  // namespace lumetra::app

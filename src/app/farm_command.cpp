@@ -10,11 +10,14 @@
 
 #include "app/command_line.h"
 #include "app/exit_status.h"
+#include "app/farm_frames.h"
 #include "app/farm_manifest.h"
 #include "app/farm_plan.h"
 #include "app/json_writer.h"
 #include "app/project_info_json.h"
 #include "app/validate_project.h"
+#include "media/format_registry.h"
+#include "output/output_settings.h"
 #include "platform/atomic_write.h"
 #include "platform/directory_walk.h"
 #include "platform/file_ops.h"
@@ -172,9 +175,47 @@ std::string MissingList(const FarmFrames& frames) {
     }
     text += "  frame " + std::to_string(f.frame) + " (chunk " + std::to_string(f.chunk) +
             "): " + f.file +
-            (f.state == FrameState::kMissing ? " is missing" : " has no manifest entry") + "\n";
+            (f.state == FrameState::kMissing   ? " is missing"
+             : f.state == FrameState::kBadFile ? " " + f.problem
+                                               : " has no manifest entry") +
+            "\n";
   }
   return text;
+}
+
+// The damaged frames a join found, kept for status and resume.
+void WriteBadFrames(const FarmPlan& plan, const FarmFrames& frames) {
+  std::string text;
+  for (const FrameCheck& f : frames.frames)
+    if (f.state == FrameState::kBadFile) text += f.file + "\t" + f.problem + "\n";
+  if (text.empty())
+    platform::RemoveFile(FarmPath(plan, kFarmBadFramesFile));
+  else
+    platform::AtomicWriteFile(FarmPath(plan, kFarmBadFramesFile), text);
+}
+
+// Status does not read every frame back: it shows what the last join found.
+void MarkBadFrames(const FarmPlan& plan, FarmFrames& frames) {
+  std::string text;
+  if (!platform::FileExists(FarmPath(plan, kFarmBadFramesFile)) ||
+      !platform::ReadRegularFile(FarmPath(plan, kFarmBadFramesFile), kMaxStateBytes, text).ok())
+    return;
+  std::map<std::string, std::string, std::less<>> bad;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    const std::size_t tab = line.find('\t');
+    if (tab != std::string_view::npos)
+      bad[std::string(line.substr(0, tab))] = std::string(line.substr(tab + 1));
+  }
+  for (FrameCheck& f : frames.frames) {
+    auto it = bad.find(f.file);
+    if (f.state != FrameState::kDone || it == bad.end()) continue;
+    f.state = FrameState::kBadFile;
+    f.problem = it->second;
+  }
 }
 
 int SubmitJobs(FarmState& state, const std::vector<std::size_t>& chunks,
@@ -252,12 +293,6 @@ int FarmSubmit(const std::vector<std::string>& args) {
   }
   if (files.size() != 2) return Usage();
   const std::string pattern = files[1];
-  if (!PatternIsSequence(pattern)) {
-    Say("farm submit: '" + pattern +
-        "' names one file. The farm renders numbered frames: give a pattern with '#' for the "
-        "frame number (out/frame####.png); movie assembly on the farm is not available yet.");
-    return kExitCommandLine;
-  }
   // Absolute paths: the nodes start the tasks in another folder.
   const std::string project = platform::CanonicalPath(files[0]);
   if (!dry_run && !platform::IsReadWriteDirectory(FolderOf(pattern)))
@@ -269,6 +304,32 @@ int FarmSubmit(const std::vector<std::string>& args) {
   if (!report.ok()) {
     std::fputs(ValidateReportText(report).c_str(), stderr);
     return ValidateExitStatus(report);
+  }
+  // The format decides (the libraries are loaded now): numbered frames, or one movie whose
+  // frames the tasks render as a lossless sequence in the farm folder for the join.
+  const project::OutputFormat* format =
+      media::OutputFormatFind(media::FileExtension(request.output_pattern));
+  if (format == nullptr || format->image_saver == nullptr) {
+    Say("farm submit: no loaded library writes pictures as '." +
+        std::string(media::FileExtension(pattern)) + "' (see lumetra --list-plugins)");
+    return kExitCommandLine;
+  }
+  const bool movie = (format->flags & output::kFormatNumberedFiles) == 0;
+  if (!movie && !PatternIsSequence(pattern)) {
+    Say("farm submit: '" + pattern +
+        "' names one file. Give a pattern with '#' for the frame number (out/frame####.png), "
+        "or a movie (out/film.mp4).");
+    return kExitCommandLine;
+  }
+  if (movie && (PatternIsSequence(pattern) || report.frames.step != 1)) {
+    Say("farm submit: a movie is one file of every frame: no '#' in its name and no STEP in "
+        "--frames");
+    return kExitCommandLine;
+  }
+  if (movie && media::OutputFormatFind(kFarmFrameExtension) == nullptr) {
+    Say(std::string("farm submit: a movie's frames are rendered as .") + kFarmFrameExtension +
+        " first, and no loaded library writes them");
+    return kExitCommandLine;
   }
   if (!dry_run && !SchedulerPresent({"sbatch", "squeue", "scontrol"})) return kExitFarmNoScheduler;
   // The nodes may see the program at another path than the submitting machine.
@@ -294,6 +355,12 @@ int FarmSubmit(const std::vector<std::string>& args) {
     farm_dir = platform::CanonicalPath(farm_dir);
   }
   plan.farm_dir = farm_dir;
+  if (movie) {
+    // The format's own extension names the file the assembly writes.
+    const std::string name = NameOf(plan.pattern);
+    plan.movie = out_folder + "/" + name.substr(0, name.rfind('.')) + "." + format->ext;
+    plan.pattern = IntermediatePattern(plan.farm_dir, plan.movie, plan.frames);
+  }
   if (platform::FileExists(FarmPath(plan, kFarmStateFile))) {
     Say("farm submit: '" + farm_dir +
         "' already holds a farm render; continue it with "
@@ -306,12 +373,47 @@ int FarmSubmit(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
   if (!dry_run) {
     const std::string logs = FarmPath(plan, "logs");
+    const std::string frames = FarmPath(plan, kFarmFramesFolder);
     if ((!platform::IsReadWriteDirectory(logs) && !platform::MakeDirectory(logs)) ||
+        (movie && !platform::IsReadWriteDirectory(frames) && !platform::MakeDirectory(frames)) ||
         !WriteFarmFile(plan, kFarmRenderScript, FarmRenderScript(plan)) ||
         !WriteFarmFile(plan, kFarmJoinScript, FarmJoinScript(plan)) || !WriteState(state))
       return kExitFarmSubmitFailed;
   }
   return SubmitJobs(state, all, {}, dry_run);
+}
+
+// The assembly record: "key=value" lines, the same for people and for status.
+std::string AssemblyText(const std::string& result, const std::string& movie,
+                         const MovieFacts& facts, const std::string& message) {
+  std::string text = "result=" + result + "\nmovie=" + movie + "\n";
+  if (result == "assembled")
+    text += "frames=" + std::to_string(facts.frames) + "\nwidth=" + std::to_string(facts.width) +
+            "\nheight=" + std::to_string(facts.height) +
+            "\nsample_rate=" + std::to_string(facts.sample_rate) +
+            "\nchannels=" + std::to_string(facts.channels) + "\n";
+  std::string line = message;
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  if (!line.empty()) text += "message=" + line + "\n";
+  return text;
+}
+
+std::map<std::string, std::string> ReadAssembly(const FarmPlan& plan) {
+  std::map<std::string, std::string> values;
+  std::string text;
+  if (!platform::FileExists(FarmPath(plan, kFarmAssemblyFile)) ||
+      !platform::ReadRegularFile(FarmPath(plan, kFarmAssemblyFile), kMaxStateBytes, text).ok())
+    return values;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (const std::size_t eq = line.find('='); eq != std::string_view::npos)
+      values[std::string(line.substr(0, eq))] = std::string(line.substr(eq + 1));
+  }
+  return values;
 }
 
 int FarmStatus(const std::vector<std::string>& args) {
@@ -328,7 +430,8 @@ int FarmStatus(const std::vector<std::string>& args) {
   if (dir.empty()) return Usage();
   auto state = ReadState(dir);
   if (!state) return kExitFarmSubmitFailed;
-  const FarmFrames frames = CheckFarmFrames(state->plan);
+  FarmFrames frames = CheckFarmFrames(state->plan);
+  MarkBadFrames(state->plan, frames);
   bool queried = false;
   const std::map<std::size_t, std::string> queued = QueuedChunks(*state, &queried);
   std::size_t done = 0, failed = 0, pending = 0, running = 0;
@@ -344,6 +447,20 @@ int FarmStatus(const std::vector<std::string>& args) {
   }
   const std::string join_state = JobState(state->join_job);
   const bool joined = platform::FileExists(FarmJoinedManifest(state->plan));
+  // A movie farm's last step: the join's record, else what the join job is doing.
+  const std::map<std::string, std::string> assembly = ReadAssembly(state->plan);
+  std::string assembly_state;
+  if (!state->plan.movie.empty()) {
+    auto it = assembly.find("result");
+    assembly_state = it != assembly.end()         ? it->second
+                     : join_state == "RUNNING"    ? "running"
+                     : join_state.empty() || join_state == "PENDING" ? "waiting"
+                                                                     : "not done";
+  }
+  auto fact = [&assembly](const char* key) {
+    auto it = assembly.find(key);
+    return it == assembly.end() ? std::string() : it->second;
+  };
   if (json) {
     Json j;
     j.Open('{');
@@ -367,6 +484,22 @@ int FarmStatus(const std::vector<std::string>& args) {
     j.String(join_state);
     j.Key("joined");
     j.Bool(joined);
+    if (!state->plan.movie.empty()) {
+      j.Key("movie");
+      j.String(state->plan.movie);
+      j.Key("assembly");
+      j.String(assembly_state);
+      for (const char* key : {"frames", "width", "height", "sample_rate", "channels"}) {
+        const std::optional<int32_t> n = PositiveInt(fact(key));
+        if (!n && fact(key) != "0") continue;
+        j.Key(std::string("movie_") + key);
+        j.Int(n ? *n : 0);
+      }
+      if (!fact("message").empty()) {
+        j.Key("assembly_message");
+        j.String(fact("message"));
+      }
+    }
     j.Close('}');
     std::printf("%s\n", j.Out().c_str());
   } else {
@@ -383,6 +516,15 @@ int FarmStatus(const std::vector<std::string>& args) {
                 joined               ? "joined manifest written"
                 : join_state.empty() ? "not in the queue"
                                      : join_state.c_str());
+    if (!state->plan.movie.empty()) {
+      std::printf("movie %s: %s", state->plan.movie.c_str(), assembly_state.c_str());
+      if (assembly_state == "assembled")
+        std::printf(", %s frame(s) %sx%s, sound %s Hz, %s channel(s)", fact("frames").c_str(),
+                    fact("width").c_str(), fact("height").c_str(), fact("sample_rate").c_str(),
+                    fact("channels").c_str());
+      if (!fact("message").empty()) std::printf(": %s", fact("message").c_str());
+      std::printf("\n");
+    }
   }
   return StdoutWritten() ? kExitOk : kExitSaveFailed;
 }
@@ -402,10 +544,26 @@ int FarmResume(const std::vector<std::string>& args) {
   if (!dry_run && !SchedulerPresent({"sbatch", "squeue", "scontrol"})) return kExitFarmNoScheduler;
   auto state = ReadState(dir);
   if (!state) return kExitFarmSubmitFailed;
-  const FarmFrames frames = CheckFarmFrames(state->plan);
+  FarmFrames frames = CheckFarmFrames(state->plan);
+  VerifyFarmFrames(state->plan, frames);
   bool queried = false;
   std::set<std::string> jobs_queued;
   const std::map<std::size_t, std::string> queued = QueuedChunks(*state, &queried, &jobs_queued);
+  // A damaged frame, or one whose task died before it wrote its line, can never pass the join:
+  // it goes, and its chunk renders it again (frames of tasks still running are theirs).
+  std::string redo;
+  for (const FrameCheck& f : frames.frames) {
+    if ((f.state != FrameState::kBadFile && f.state != FrameState::kNoEntry) ||
+        queued.count(f.chunk) != 0)
+      continue;
+    redo += "  frame " + std::to_string(f.frame) + ": " + f.file + " " +
+            (f.state == FrameState::kBadFile ? f.problem : "has no manifest entry") + "\n";
+    if (!dry_run) platform::RemoveFile(f.file);
+  }
+  if (!redo.empty()) {
+    std::printf("Frame(s) to render again:\n%s", redo.c_str());
+    if (!dry_run) platform::RemoveFile(FarmPath(state->plan, kFarmBadFramesFile));
+  }
   if (!queried && !state->array_jobs.empty() && !dry_run) {
     Say("farm resume: the queue could not be read (squeue failed); nothing submitted, so that "
         "no chunk renders twice");
@@ -414,7 +572,8 @@ int FarmResume(const std::vector<std::string>& args) {
   std::vector<std::size_t> chunks;
   for (std::size_t c : frames.ChunksToRender())
     if (queued.find(c) == queued.end()) chunks.push_back(c);
-  if (chunks.empty() && platform::FileExists(FarmJoinedManifest(state->plan))) {
+  const bool assembled = state->plan.movie.empty() || ReadAssembly(state->plan)["result"] == "assembled";
+  if (chunks.empty() && assembled && platform::FileExists(FarmJoinedManifest(state->plan))) {
     std::printf("Nothing to resume: every frame is done and joined in %s\n",
                 FarmJoinedManifest(state->plan).c_str());
     return StdoutWritten() ? kExitOk : kExitSaveFailed;
@@ -437,19 +596,57 @@ int FarmResume(const std::vector<std::string>& args) {
   return SubmitJobs(*state, chunks, still_running, dry_run);
 }
 
+// Assembles the movie of a joined farm and checks it through the movie reader.
+int AssembleMovieStep(const FarmPlan& plan) {
+  platform::RemoveFile(FarmPath(plan, kFarmAssemblyFile));
+  std::printf("Assembling %s from %s with the project's sound\n", plan.movie.c_str(),
+              plan.pattern.c_str());
+  std::fflush(stdout);
+  int32_t written = 0;
+  std::string error = AssembleFarmMovie(plan, &written);
+  MovieFacts facts;
+  if (error.empty()) {
+    facts = ReadMovieFacts(plan.movie);
+    const int64_t frames = plan.frames.Count();
+    if (!facts.error.empty())
+      error = "the movie written does not open: " + facts.error;
+    else if (facts.frames != frames)
+      error = "the movie written reads back " + std::to_string(facts.frames) + " frame(s), not " +
+              std::to_string(frames);
+    else if (facts.sample_rate <= 0)
+      error = "the movie written reads back without sound";
+  }
+  const std::string result = error.empty() ? "assembled" : "failed";
+  platform::AtomicWriteFile(FarmPath(plan, kFarmAssemblyFile),
+                            AssemblyText(result, plan.movie, facts, error));
+  if (!error.empty()) {
+    Say("farm join: the frames are complete but the movie failed: " + error +
+        "\nAssemble it again with: lumetra farm join " + ShellQuote(plan.farm_dir));
+    return kExitFarmAssemblyFailed;
+  }
+  std::printf("Movie %s: %d frame(s) %dx%d, sound %d Hz, %d channel(s)\n", plan.movie.c_str(),
+              facts.frames, facts.width, facts.height, facts.sample_rate, facts.channels);
+  return kExitOk;
+}
+
 int FarmJoin(const std::vector<std::string>& args) {
   if (args.size() != 1 || ClassifyArgument(args[0]) != ArgumentKind::kFile) return Usage();
   auto state = ReadState(args[0]);
   if (!state) return kExitFarmSubmitFailed;
-  const FarmFrames frames = CheckFarmFrames(state->plan);
+  const FarmPlan& plan = state->plan;
+  FarmFrames frames = CheckFarmFrames(plan);
+  // Each frame is read back and its pixels hashed: a frame cut short or damaged on the way
+  // fails here, not in the movie or in the next step of the pipeline.
+  VerifyFarmFrames(plan, frames);
+  WriteBadFrames(plan, frames);
   const std::size_t done = frames.Count(FrameState::kDone);
   if (done != frames.frames.size()) {
     Say("farm join: " + std::to_string(frames.frames.size() - done) + " of " +
         std::to_string(frames.frames.size()) + " frame(s) are not done:\n" + MissingList(frames) +
-        "Resubmit them with: lumetra farm resume " + ShellQuote(state->plan.farm_dir));
+        "Resubmit them with: lumetra farm resume " + ShellQuote(plan.farm_dir));
     return kExitFarmIncomplete;
   }
-  const std::string manifest = FarmJoinedManifest(state->plan);
+  const std::string manifest = FarmJoinedManifest(plan);
   platform::FileResult r = platform::AtomicWriteFile(manifest, JoinedManifestText(frames));
   if (!r.ok()) {
     Say("farm join: could not write " + manifest + ": " + r.message);
@@ -457,6 +654,9 @@ int FarmJoin(const std::vector<std::string>& args) {
   }
   std::printf("All %zu frame(s) are done with their hashes; joined manifest: %s\n", done,
               manifest.c_str());
+  if (!plan.movie.empty()) {
+    if (int status = AssembleMovieStep(plan); status != kExitOk) return status;
+  }
   return StdoutWritten() ? kExitOk : kExitSaveFailed;
 }
 

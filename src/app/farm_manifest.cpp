@@ -23,6 +23,15 @@ bool IsHash(std::string_view word) {
   return true;
 }
 
+bool SameHash(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
@@ -104,6 +113,24 @@ FarmFrames CheckFarmFrames(const FarmPlan& plan) {
     }
   }
   return result;
+}
+
+std::size_t VerifyFrameHashes(FarmFrames& frames, const FrameHasher& hash, bool compare) {
+  std::size_t bad = 0;
+  for (FrameCheck& f : frames.frames) {
+    if (f.state != FrameState::kDone) continue;
+    std::string error;
+    const std::string digest = hash(f.file, &error);
+    if (digest.empty())
+      f.problem = "does not read back: " + (error.empty() ? std::string("unknown error") : error);
+    else if (compare && !SameHash(digest, f.entry->hash))
+      f.problem = "has other pixels than its manifest entry (corrupted or overwritten)";
+    else
+      continue;
+    f.state = FrameState::kBadFile;
+    ++bad;
+  }
+  return bad;
 }
 
 std::string JoinedManifestText(const FarmFrames& frames) {

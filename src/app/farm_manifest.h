@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@ enum class FrameState {
   kDone,     // on disk with a manifest entry
   kNoEntry,  // on disk, but no task recorded its hash
   kMissing,  // not on disk
+  kBadFile,  // on disk with an entry, but its pixels do not read back or do not match the hash
 };
 
 struct FrameCheck {
@@ -33,6 +35,7 @@ struct FrameCheck {
   std::string file;
   FrameState state = FrameState::kMissing;
   const ManifestEntry* entry = nullptr;  // into FarmFrames::entries
+  std::string problem;                   // kBadFile: what the check found
 };
 
 struct FarmFrames {
@@ -46,6 +49,14 @@ struct FarmFrames {
 // Reads every part manifest of the plan (earlier attempts first, "part-<i>.txt.<n>", then
 // "part-<i>.txt") and checks each frame of the plan.
 FarmFrames CheckFarmFrames(const FarmPlan& plan);
+
+// The SHA-256 (64 hexadecimal digits) of a frame file's pixels as read back, or empty with
+// `error` set when the file does not read.
+using FrameHasher = std::function<std::string(const std::string& file, std::string* error)>;
+
+// Reads every done frame back through `hash` and marks as kBadFile those whose file does not
+// read or, with `compare`, whose hash differs from their manifest entry. Answers how many.
+std::size_t VerifyFrameHashes(FarmFrames& frames, const FrameHasher& hash, bool compare = true);
 
 // The joined manifest: the entry line of every frame, in frame order.
 std::string JoinedManifestText(const FarmFrames& frames);

@@ -117,7 +117,9 @@ std::string FarmJoinScript(const FarmPlan& plan) {
   std::string text = Header(plan, "join", "logs/join-%j.out");
   text +=
       "# Runs once every render task has succeeded: joins the part manifests and checks\n"
-      "# that every frame is there with its hash.\n"
+      "# that every frame is there with its hash.\n" +
+      (plan.movie.empty() ? std::string()
+                          : "# Then assembles the movie with the project's sound.\n") +
       "exec " +
       ShellQuote(plan.program) + " farm join " + ShellQuote(plan.farm_dir) + "\n";
   return text;
@@ -181,6 +183,22 @@ std::string FrameFileName(std::string_view pattern, int32_t frame) {
   return out;
 }
 
+std::string IntermediatePattern(std::string_view farm_dir, std::string_view movie,
+                                const FrameRange& frames) {
+  const std::size_t slash = movie.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? movie : movie.substr(slash + 1);
+  if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos && dot != 0)
+    name = name.substr(0, dot);
+  int32_t widest = std::max(frames.first, frames.last);
+  std::size_t digits = 1;
+  while (widest >= 10) {
+    widest /= 10;
+    ++digits;
+  }
+  return std::string(farm_dir) + "/" + kFarmFramesFolder + "/" + std::string(name) + "." +
+         std::string(std::max<std::size_t>(digits, 4), '#') + "." + kFarmFrameExtension;
+}
+
 std::string FarmStateText(const FarmPlan& plan, const std::vector<std::string>& array_jobs,
                           const std::string& join_job) {
   std::string jobs;
@@ -193,6 +211,7 @@ std::string FarmStateText(const FarmPlan& plan, const std::vector<std::string>& 
       {"program", plan.program},
       {"project", plan.project},
       {"pattern", plan.pattern},
+      {"movie", plan.movie},
       {"frames", FrameRangeText(plan.frames)},
       {"chunk", std::to_string(plan.chunk)},
       {"cpus", std::to_string(plan.cpus)},
@@ -228,6 +247,7 @@ bool ParseFarmState(std::string_view text, FarmState& state, std::string* error)
   p.program = values["program"];
   p.project = values["project"];
   p.pattern = values["pattern"];
+  p.movie = values["movie"];  // absent before movies were farmed: none
   auto frames = ParseFrameRange(values["frames"]);
   auto chunk = Int(values["chunk"]), cpus = Int(values["cpus"]);
   auto track = Int(values.count("track") ? values["track"] : "-1");

@@ -19,11 +19,19 @@ inline constexpr const char* kFarmStateFile = "farm.ini";
 inline constexpr const char* kFarmRenderScript = "render.sh";
 inline constexpr const char* kFarmJoinScript = "join.sh";
 inline constexpr const char* kFarmManifest = "manifest.txt";
+// A movie's frames, rendered into the farm folder and read back by the join.
+inline constexpr const char* kFarmFramesFolder = "frames";
+inline constexpr const char* kFarmFrameExtension = "png";
+// What the join's movie assembly ended with (status reads it).
+inline constexpr const char* kFarmAssemblyFile = "assembly.txt";
+// The frames the last join found damaged ("NAME  PROBLEM" lines); resume renders them again.
+inline constexpr const char* kFarmBadFramesFile = "bad-frames.txt";
 
 struct FarmPlan {
   std::string program;   // absolute path of lumetra on the nodes
   std::string project;   // absolute
   std::string pattern;   // absolute output pattern the tasks render
+  std::string movie;     // absolute; the movie the join assembles from `pattern`, or none
   std::string farm_dir;  // absolute
   FrameRange frames;
   int32_t chunk = kFarmDefaultChunk;
@@ -73,6 +81,12 @@ std::vector<std::string> FarmJoinSubmit(const FarmPlan& plan, const std::string&
 // length (frame####.png, 7 -> frame0007.png). A pattern without '#' names one file.
 std::string FrameFileName(std::string_view pattern, int32_t frame);
 bool PatternIsSequence(std::string_view pattern);
+
+// The frames of a movie farm: "<farm dir>/frames/<movie's name>.<digits>.png", lossless so
+// that the join can check each frame's pixels against its hash. Digits: at least 4, enough
+// for the range's last frame.
+std::string IntermediatePattern(std::string_view farm_dir, std::string_view movie,
+                                const FrameRange& frames);
 
 // The farm's state file (key=value lines) and back; false when a key is missing or wrong.
 std::string FarmStateText(const FarmPlan& plan, const std::vector<std::string>& array_jobs,

@@ -7,12 +7,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 
 #include "app/binary_runner.h"
 #include "app/exit_status.h"
 #include "app/farm_manifest.h"
 #include "app/frame_range.h"
+#include "output/sha256.h"
 #include "temp_dir.h"
 
 namespace {
@@ -84,6 +86,27 @@ TEST(FarmPlanTest, FrameFileNames) {
   EXPECT_FALSE(PatternIsSequence("take#1/movie.mp4"));
 }
 
+TEST(FarmPlanTest, AMoviesFramesAreALosslessSequenceInTheFarmFolder) {
+  struct Case {
+    const char* movie;
+    FrameRange frames;
+    const char* pattern;
+  };
+  const Case cases[] = {
+      {"films/out/film.mp4", {0, 249, 1}, "farm/frames/film.####.png"},
+      {"film.mkv", {100, 123456, 1}, "farm/frames/film.######.png"},
+      {"films/my.cut.mov", {7, 7, 1}, "farm/frames/my.cut.####.png"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.movie);
+    const std::string pattern = IntermediatePattern("farm", c.movie, c.frames);
+    EXPECT_EQ(pattern, c.pattern);
+    EXPECT_TRUE(PatternIsSequence(pattern));
+    // Every frame of the range gets a name of its own.
+    EXPECT_NE(FrameFileName(pattern, c.frames.last), FrameFileName(pattern, c.frames.last - 1));
+  }
+}
+
 FarmPlan Plan(const std::string& farm_dir) {
   FarmPlan plan;
   plan.program = "/opt/lumetra/bin/lumetra";
@@ -149,7 +172,12 @@ TEST(FarmPlanTest, StateFileRoundTrip) {
   EXPECT_EQ(back.plan.partition, "render");
   EXPECT_EQ(back.array_jobs, (std::vector<std::string>{"40", "52"}));
   EXPECT_EQ(back.join_job, "53");
+  EXPECT_EQ(back.plan.movie, "");
   EXPECT_EQ(FarmStateText(back.plan, back.array_jobs, back.join_job), text);
+  FarmPlan movie = plan;
+  movie.movie = "films/out/film.mp4";
+  ASSERT_TRUE(ParseFarmState(FarmStateText(movie, {}, ""), back, &error)) << error;
+  EXPECT_EQ(back.plan.movie, movie.movie);
   for (const char* broken : {"", "version=2\n", "frames=x\n"}) {
     std::string damaged = broken[0] == '\0' ? "" : text + broken;
     EXPECT_FALSE(ParseFarmState(damaged, back, &error)) << broken;
@@ -197,10 +225,60 @@ TEST(FarmManifestTest, FramesAreDoneOnlyOnDiskAndInAManifest) {
   EXPECT_NE(joined.find("f11.png " + kHash + "\n"), std::string::npos);
 }
 
+std::string FileHash(const std::string& file, std::string* error) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return *error = "cannot open", std::string();
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.empty()) return *error = "empty", std::string();
+  return lumetra::output::Sha256Hex(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
+TEST(FarmManifestTest, FramesThatDoNotMatchTheirHashAreBad) {
+  lumetra::test_dir::TempDir dir("lumetra-farm-verify");
+  FarmPlan plan = Plan(dir.path().string());
+  plan.pattern = (dir.path() / "f#.png").string();
+  plan.frames = {0, 3, 1};
+  plan.chunk = 2;
+  FarmPlanChunks(plan);
+  std::string part;
+  for (int f = 0; f < 4; ++f) {
+    const std::string file = FrameFileName(plan.pattern, f);
+    std::ofstream(file) << "frame " << f;
+    std::string error;
+    part += file + "  " + FileHash(file, &error) + "\n";
+  }
+  std::ofstream(dir.path() / "part-0.txt") << part;
+  // Frame 1 cut short, frame 3 emptied (does not read); 0 and 2 intact.
+  std::ofstream(FrameFileName(plan.pattern, 1)) << "fram";
+  std::ofstream(FrameFileName(plan.pattern, 3)).flush();
+  FarmFrames frames = CheckFarmFrames(plan);
+  ASSERT_EQ(frames.Count(FrameState::kDone), 4u);
+  EXPECT_EQ(VerifyFrameHashes(frames, FileHash), 2u);
+  EXPECT_EQ(frames.frames[0].state, FrameState::kDone);
+  EXPECT_EQ(frames.frames[2].state, FrameState::kDone);
+  EXPECT_EQ(frames.frames[1].state, FrameState::kBadFile);
+  EXPECT_NE(frames.frames[1].problem.find("other pixels"), std::string::npos);
+  EXPECT_EQ(frames.frames[3].state, FrameState::kBadFile);
+  EXPECT_EQ(frames.frames[3].problem, "does not read back: empty");
+  EXPECT_EQ(frames.ChunksToRender(), (std::vector<std::size_t>{0, 1}));
+  // A format that does not keep pixels: only frames that do not read are bad.
+  frames = CheckFarmFrames(plan);
+  EXPECT_EQ(VerifyFrameHashes(frames, FileHash, false), 1u);
+  EXPECT_EQ(frames.frames[3].state, FrameState::kBadFile);
+}
+
 class FarmCommandTest : public ::testing::Test {
  protected:
   lumetra::test_dir::TempDir dir_{"lumetra-farm-command"};
   const std::string example_ = std::string(LUMETRA_SOURCE_DIR) + "/examples/demo.ZTP";
+  // Real frames and their manifest lines: a plain render of the example.
+  void Render(const std::string& pattern, const std::string& frames, const std::string& part) {
+    SplitOutcome o = RunBinarySplit("--render '" + pattern + "' '" + example_ + "' --frames " +
+                                        frames + " --manifest '" + part + "' --quiet",
+                                    dir_.path().string());
+    ASSERT_EQ(o.status, kExitOk) << o.out << o.err;
+  }
 };
 
 TEST_F(FarmCommandTest, DryRunPrintsTheScriptsAndCommands) {
@@ -234,8 +312,12 @@ TEST_F(FarmCommandTest, RefusalsSayWhy) {
   const Case cases[] = {
       {"farm submit '" + example_ + "' '" + out + "/f####.png'", "PATH=/nonexistent",
        kExitFarmNoScheduler, "the SLURM command 'sbatch' is not installed"},
-      {"farm submit '" + example_ + "' '" + out + "/movie.mp4'", "", kExitCommandLine,
-       "give a pattern with '#'"},
+      {"farm submit '" + example_ + "' '" + out + "/f.png' --dry-run", "", kExitCommandLine,
+       "names one file"},
+      {"farm submit '" + example_ + "' '" + out + "/film##.mp4' --dry-run", "", kExitCommandLine,
+       "no '#' in its name"},
+      {"farm submit '" + example_ + "' '" + out + "/film.mp4' --frames 0-9:2 --dry-run", "",
+       kExitCommandLine, "no STEP"},
       {"farm submit '" + example_ + "' '" + out + "/f####.png' --frames 9-3 --dry-run", "",
        kExitValidateFrameRange, "holds no frame"},
       {"farm submit '" + example_ + "' '" + out + "/f####.png' --chunk 0", "", kExitCommandLine,
@@ -251,7 +333,12 @@ TEST_F(FarmCommandTest, RefusalsSayWhy) {
   }
 }
 
-TEST_F(FarmCommandTest, JoinWritesTheManifestOnlyWhenEveryFrameIsThere) {
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(FarmCommandTest, JoinChecksEveryFrameAgainstItsHash) {
   const fs::path farm = dir_.path() / "farm";
   fs::create_directories(farm);
   FarmPlan plan = Plan(farm.string());
@@ -260,23 +347,87 @@ TEST_F(FarmCommandTest, JoinWritesTheManifestOnlyWhenEveryFrameIsThere) {
   plan.chunk = 2;
   FarmPlanChunks(plan);
   std::ofstream(farm / "farm.ini") << FarmStateText(plan, {}, "");
-  for (int f = 0; f < 4; ++f) std::ofstream(FrameFileName(plan.pattern, f)) << f;
-  std::ofstream(farm / "part-0.txt") << "f0.png " + kHash + "\nf1.png " + kHash + "\n";
-  std::ofstream(farm / "part-1.txt") << "f2.png " + kHash + "\n";
-  SplitOutcome o = RunBinarySplit("farm join '" + farm.string() + "'", dir_.path().string());
+  Render(plan.pattern, "0-1", (farm / "part-0.txt").string());
+  Render(plan.pattern, "2-3", (farm / "part-1.txt").string());
+  const std::string part0 = ReadText(farm / "part-0.txt"), part1 = ReadText(farm / "part-1.txt");
+  // Frame 3 on disk but its line lost: not done.
+  std::ofstream(farm / "part-1.txt") << part1.substr(0, part1.find('\n') + 1);
+  const std::string join = "farm join '" + farm.string() + "'";
+  SplitOutcome o = RunBinarySplit(join, dir_.path().string());
   EXPECT_EQ(o.status, kExitFarmIncomplete) << o.out << o.err;
   EXPECT_NE(
       o.err.find("frame 3 (chunk 1): " + FrameFileName(plan.pattern, 3) + " has no manifest entry"),
       std::string::npos)
       << o.err;
   EXPECT_FALSE(fs::exists(farm / "manifest.txt"));
-  std::ofstream(farm / "part-1.txt", std::ios::app) << "f3.png " + kHash + "\n";
-  o = RunBinarySplit("farm join '" + farm.string() + "'", dir_.path().string());
+  std::ofstream(farm / "part-1.txt") << part1;
+  o = RunBinarySplit(join, dir_.path().string());
   EXPECT_EQ(o.status, kExitOk) << o.out << o.err;
-  std::ifstream in(farm / "manifest.txt");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "f0.png " + kHash + "\nf1.png " + kHash + "\nf2.png " + kHash + "\nf3.png " +
-                      kHash + "\n");
+  EXPECT_EQ(ReadText(farm / "manifest.txt"), part0 + part1);
+  // Frame 2 cut short, frame 3 replaced by frame 0: both fail, and resume renders them again.
+  const std::string f2 = FrameFileName(plan.pattern, 2), f3 = FrameFileName(plan.pattern, 3);
+  fs::resize_file(f2, fs::file_size(f2) / 2);
+  fs::copy_file(FrameFileName(plan.pattern, 0), f3, fs::copy_options::overwrite_existing);
+  o = RunBinarySplit(join, dir_.path().string());
+  EXPECT_EQ(o.status, kExitFarmIncomplete) << o.out << o.err;
+  EXPECT_NE(o.err.find("frame 2 (chunk 1): " + f2 + " does not read back"), std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("frame 3 (chunk 1): " + f3 + " has other pixels"), std::string::npos)
+      << o.err;
+  o = RunBinarySplit("farm status '" + farm.string() + "' --json", dir_.path().string(),
+                     "PATH=/nonexistent");
+  EXPECT_NE(o.out.find("\"done\":2,\"failed\":2,"), std::string::npos) << o.out << o.err;
+  o = RunBinarySplit("farm resume '" + farm.string() + "' --dry-run", dir_.path().string(),
+                     "PATH=/nonexistent");
+  EXPECT_EQ(o.status, kExitOk) << o.out << o.err;
+  EXPECT_NE(o.out.find("Frame(s) to render again:\n  frame 2: " + f2 + " does not read back"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("sbatch '--parsable' '--array=1' "), std::string::npos) << o.out;
+}
+
+TEST_F(FarmCommandTest, JoinAssemblesAMovieWithTheProjectsSound) {
+  const fs::path farm = dir_.path() / "farm";
+  fs::create_directories(farm);
+  FarmPlan plan = Plan(farm.string());
+  plan.project = example_;
+  fs::create_directories(dir_.path() / "out");
+  plan.movie = (dir_.path() / "out" / "film.mp4").string();
+  plan.frames = {0, 5, 1};
+  plan.chunk = 3;
+  plan.pattern = IntermediatePattern(farm.string(), plan.movie, plan.frames);
+  FarmPlanChunks(plan);
+  std::ofstream(farm / "farm.ini") << FarmStateText(plan, {}, "");
+  Render(plan.pattern, "0-2", (farm / "part-0.txt").string());
+  Render(plan.pattern, "3-5", (farm / "part-1.txt").string());
+  SplitOutcome o = RunBinarySplit("farm join '" + farm.string() + "'", dir_.path().string());
+  ASSERT_EQ(o.status, kExitOk) << o.out << o.err;
+  EXPECT_NE(o.out.find("Movie " + plan.movie + ": 6 frame(s) "), std::string::npos) << o.out;
+  // Read back by the movie reader: every frame, the frames' size, a sound track.
+  o = RunBinarySplit("farm status '" + farm.string() + "' --json", dir_.path().string(),
+                     "PATH=/nonexistent");
+  for (const char* text : {"\"movie\":", "\"assembly\":\"assembled\"", "\"movie_frames\":6,",
+                           "\"movie_sample_rate\":", "\"movie_channels\":"})
+    EXPECT_NE(o.out.find(text), std::string::npos) << text << "\n" << o.out;
+  EXPECT_EQ(o.out.find("\"movie_sample_rate\":0,"), std::string::npos) << o.out;
+  // Written beside its name and renamed: nothing else is left in the folder.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir_.path() / "out"))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, (std::vector<std::string>{"film.mp4"}));
+}
+
+TEST_F(FarmCommandTest, AMovieFarmRendersItsFramesIntoTheFarmFolder) {
+  const std::string out = (dir_.path() / "out").string();
+  fs::create_directories(out);
+  SplitOutcome o = RunBinarySplit("farm submit '" + example_ + "' '" + out +
+                                      "/film.mp4' --frames 0-19 --chunk 5 --dry-run",
+                                  dir_.path().string(), "PATH=/nonexistent");
+  EXPECT_EQ(o.status, kExitOk) << o.err;
+  const std::string farm = out + "/farm-0-19";
+  EXPECT_NE(o.out.find("--render '" + farm + "/frames/film.####.png' "), std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("farm join '" + farm + "'"), std::string::npos) << o.out;
 }
 
 }  // namespace

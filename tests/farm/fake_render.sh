@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Stands in for "lumetra --render" in the farm tests, so that the cluster path (submit, array
-# tasks, scancel, resume, join) is exercised whatever the renderer can do: each frame file
-# holds its number and the project's name, written to a temporary name and renamed, frames on
-# disk are skipped, the manifest gets "NAME SHA256" per frame as it is written, and every
-# frame rendered is appended to $LUMETRA_FAKE_RENDER_LOG. Any other command goes to the real
-# program, $LUMETRA_REAL.
+# tasks, scancel, resume, join) can be watched frame by frame: each frame is rendered alone by
+# the real program, $LUMETRA_REAL (the join reads every frame back and checks its pixels),
+# after an optional delay; frames on disk are skipped, the manifest gets each frame's line,
+# and every frame rendered is appended to $LUMETRA_FAKE_RENDER_LOG. Any other command goes to
+# the real program.
 set -euo pipefail
 if [ "${1:-}" != "--render" ]; then
   exec "$LUMETRA_REAL" "$@"
@@ -31,12 +31,18 @@ for ((f = first; f <= last; f += step)); do
   name=${pattern%%#*}$(printf "%0${width}d" "$f")${pattern##*#}
   [ -e "$name" ] && continue
   sleep "${LUMETRA_FAKE_FRAME_DELAY:-0}"
-  printf 'frame %d of %s\n' "$f" "${project##*/}" >"$name.tmp-$$"
-  mv "$name.tmp-$$" "$name"
+  # Rendered aside, its line recorded, then moved into place: a task killed on the way leaves
+  # a line without a frame (rendered again) rather than a frame without a line.
+  aside="${pattern%/*}/.fake-render-$$"
+  mkdir -p "$aside"
+  "$LUMETRA_REAL" --render "$aside/${pattern##*/}" "$project" --frames "$f" --threads 1 \
+    --quiet --manifest "$aside/line"
   if [ -n "$manifest" ]; then
     { [ ! -e "$manifest" ] || cat "$manifest"
-      printf '%s %s\n' "$name" "$(sha256sum "$name" | cut -d' ' -f1)"; } >"$manifest.tmp-$$"
+      printf '%s  %s\n' "$name" "$(awk '{ print $NF }' "$aside/line")"; } >"$manifest.tmp-$$"
     mv "$manifest.tmp-$$" "$manifest"
   fi
+  mv "$aside/${name##*/}" "$name"
+  rm -rf "$aside"
   [ -z "${LUMETRA_FAKE_RENDER_LOG:-}" ] || echo "$f" >>"$LUMETRA_FAKE_RENDER_LOG"
 done

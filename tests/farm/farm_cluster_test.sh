@@ -3,10 +3,14 @@
 # one). Usage: farm_cluster_test.sh CASE LUMETRA PROJECT FAKE_RENDER
 #   CASE fake-submit | fake-resume   tasks render through FAKE_RENDER (the cluster path)
 #        render-submit | render-resume  tasks run "lumetra --render" on PROJECT
+#        render-movie   the same, into a movie the join assembles
 # submit: 20 frames in chunks of 5 through "farm submit"; the joined manifest must equal the
 #   manifest of a plain render of the same frames.
 # resume: one array task is cancelled while it renders; "farm status" must report failed
 #   frames, "farm resume" must complete the set, and no frame may be rendered twice.
+# movie: the 20 frames into out/film.mp4 through "farm submit"; the frames' manifest must
+#   equal a plain render's, and the movie must read back through the movie reader with 20
+#   frames of the frames' size and a sound track; nothing but the movie is left in out/.
 # Exits 77 (skipped) when there is no cluster or no "--render" to run.
 set -euo pipefail
 case_name=$1 lumetra=$2 project=$3 fake=$4
@@ -46,7 +50,10 @@ wait_gone() {
 # Basename and hash of each line, sorted: the two renders write to different folders.
 normal() { awk '{ n = $1; sub(/.*\//, "", n); print n, $NF }' "$1" | sort; }
 
-"$lumetra" farm submit "$project" "$dir/out/frame####.png" --frames 0-19 --chunk 5 \
+target="$dir/out/frame####.png" plain="$dir/plain/frame####.png"
+# A movie's frames are named for it in the farm folder: the plain render names them alike.
+[ "$test" = movie ] && target="$dir/out/film.mp4" plain="$dir/plain/film.####.png"
+"$lumetra" farm submit "$project" "$target" --frames 0-19 --chunk 5 \
   --farm-dir "$farm" || fail "farm submit"
 array=$(state array_jobs) join=$(state join_job)
 [ -n "$array" ] && [ -n "$join" ] || fail "no job ids in farm.ini"
@@ -85,14 +92,30 @@ cat "$farm"/logs/join-*.out
 
 if [ "$mode" = fake ]; then
   env -u LUMETRA_FAKE_RENDER_LOG LUMETRA_FAKE_FRAME_DELAY=0 "${renderer[@]}" --render \
-    "$dir/plain/frame####.png" "$project" --frames 0-19 --manifest "$dir/plain.txt"
+    "$plain" "$project" --frames 0-19 --manifest "$dir/plain.txt"
   dupes=$(sort "$LUMETRA_FAKE_RENDER_LOG" | uniq -d)
   [ -z "$dupes" ] || fail "frames rendered twice: $dupes"
   [ "$(wc -l <"$LUMETRA_FAKE_RENDER_LOG")" = 20 ] || fail "not every frame was rendered once"
 else
-  "$lumetra" --render "$dir/plain/frame####.png" "$project" --frames 0-19 \
+  "$lumetra" --render "$plain" "$project" --frames 0-19 \
     --manifest "$dir/plain.txt" --quiet
 fi
 diff <(normal "$farm/manifest.txt") <(normal "$dir/plain.txt") ||
   fail "the farm's manifest differs from a plain render's"
+if [ "$test" = movie ]; then
+  [ -s "$dir/out/film.mp4" ] || fail "no movie"
+  [ "$(ls -A "$dir/out")" = film.mp4 ] || fail "more than the movie in out/: $(ls -A "$dir/out")"
+  status=$("$lumetra" farm status "$farm" --json)
+  echo "$status"
+  num() { sed -n "s/.*\"$1\":\([0-9]*\).*/\1/p" <<<"$status"; }
+  # The frames' size from a PNG header (width and height, big-endian, at byte 16).
+  be32() { echo $((16#$(od -An -tx1 -j "$2" -N4 "$1" | tr -d ' \n'))); }
+  frame=$(ls "$dir"/plain/*.png | head -n 1)
+  grep -q '"assembly":"assembled"' <<<"$status" || fail "the movie was not assembled"
+  [ "$(num movie_frames)" = 20 ] || fail "the movie reads back $(num movie_frames) frames, not 20"
+  [ "$(num movie_width)" = "$(be32 "$frame" 16)" ] && [ "$(num movie_height)" = "$(be32 "$frame" 20)" ] ||
+    fail "the movie is $(num movie_width)x$(num movie_height), its frames $(be32 "$frame" 16)x$(be32 "$frame" 20)"
+  [ "$(num movie_sample_rate)" -gt 0 ] && [ "$(num movie_channels)" -gt 0 ] ||
+    fail "the movie has no sound"
+fi
 echo "PASSED: $case_name"
