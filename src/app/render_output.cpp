@@ -32,13 +32,14 @@ std::string ProgressJsonLine(const output::SessionProgress& p) {
                           p.fps, p.eta_s);
 }
 
+std::string PixelDigest(const PIC* pic) {
+  if (pic == nullptr || pic->pixels == nullptr || pic->width <= 0 || pic->height <= 0) return {};
+  const std::size_t n = static_cast<std::size_t>(pic->width) * pic->height * 4;
+  return output::Sha256Hex(std::span<const uint8_t>(pic->pixels, n));
+}
+
 std::string ManifestLine(const std::string& file, const PIC* pic) {
-  std::string digest;
-  if (pic != nullptr && pic->pixels != nullptr && pic->width > 0 && pic->height > 0) {
-    const std::size_t n = static_cast<std::size_t>(pic->width) * pic->height * 4;
-    digest = output::Sha256Hex(std::span<const uint8_t>(pic->pixels, n));
-  }
-  return file + "  " + digest;
+  return file + "  " + PixelDigest(pic);
 }
 
 void ProgressObserver::Progress(const output::SessionProgress& p) {
@@ -63,9 +64,14 @@ void ProgressObserver::Message(std::string_view text) {
   StderrSessionObserver::Message(text);
 }
 
-void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* pic) {
-  manifest_.push_back(ManifestLine(file, pic));
+std::string ProgressObserver::FrameNote(const PIC* pic) const {
+  return manifest_file_.empty() ? std::string() : PixelDigest(pic);
+}
+
+void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC*,
+                                  const std::string& note) {
   if (manifest_file_.empty()) return;
+  manifest_.push_back(file + "  " + note);
   std::string text;
   for (const std::string& line : manifest_) text += line + "\n";
   // A failure shows when the render's end writes the manifest once more.

@@ -30,9 +30,12 @@ class ProgressObserver final : public StderrSessionObserver {
   // A message ends the bar's line first.
   void Message(std::string_view text) override;
   // With a manifest file, every saved frame rewrites it (atomically), so that a render
-  // killed mid-way leaves the lines of the frames it finished.
+  // killed mid-way leaves the lines of the frames it finished. Without one no line is kept.
   void SetManifestFile(std::string path) { manifest_file_ = std::move(path); }
-  void FrameSaved(int32_t frame, const std::string& file, const PIC* pic) override;
+  // The frame's digest, on the writer thread, when there is a manifest.
+  std::string FrameNote(const PIC* pic) const override;
+  void FrameSaved(int32_t frame, const std::string& file, const PIC* pic,
+                  const std::string& note) override;
   // Ends the bar's line.
   void Finish();
   const std::vector<std::string>& ManifestLines() const { return manifest_; }
@@ -51,6 +54,8 @@ class ProgressObserver final : public StderrSessionObserver {
 std::string ProgressJsonLine(const output::SessionProgress& p);
 // The manifest line of a frame: the file name, two blanks, the SHA-256 of its pixels.
 std::string ManifestLine(const std::string& file, const PIC* pic);
+// The lower-case hex SHA-256 of a picture's pixels (empty without pixels).
+std::string PixelDigest(const PIC* pic);
 
 // Render Last of the current project with its stored render settings (1 on success).
 int RenderLastOffline(bool offline);
