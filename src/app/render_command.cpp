@@ -125,7 +125,8 @@ int RenderLastOffline(bool offline) {
   req.overwrite_override = State().overwrite_override;
   req.fields_override = State().fields_override;
   req.field_order_override = State().field_order_override;
-  if (offline) req.write_threads = std::clamp(platform::ProcessorCount(), 1, render::kRenderThreadsMax);
+  if (offline)
+    req.write_threads = std::clamp(platform::ProcessorCount(), 1, render::kRenderThreadsMax);
   output::SessionOutcome r = session.Run(req);
   output::SetCurrentOutputSettings(nullptr);
   if (r.interrupted) State().offline_render_interrupted = true;

@@ -1,6 +1,7 @@
 // The observers that show a session on stderr.
 #include "app/render_output.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -72,10 +73,18 @@ void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC*,
                                   const std::string& note) {
   if (manifest_file_.empty()) return;
   manifest_.push_back(file + "  " + note);
-  std::string text;
-  for (const std::string& line : manifest_) text += line + "\n";
+  manifest_text_ += manifest_.back() + "\n";
+  // Rewriting the whole file per frame grows with the square of the frames: past a small
+  // manifest, at most once a second (a killed render's file then lacks that second's lines).
+  const auto now = std::chrono::steady_clock::now();
+  if (manifest_text_.size() > kManifestRewriteBytes &&
+      now - manifest_rewritten_at_ < std::chrono::seconds(1)) {
+    manifest_written_ = false;
+    return;
+  }
+  manifest_rewritten_at_ = now;
   // A failure shows when the render's end writes the manifest once more.
-  manifest_written_ = platform::AtomicWriteFile(manifest_file_, text).ok();
+  manifest_written_ = platform::AtomicWriteFile(manifest_file_, manifest_text_).ok();
 }
 
 void ProgressObserver::Finish() {

@@ -3,6 +3,7 @@
 // render settings ("/R") and "--render OUT_PATTERN PROJECT".
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,8 +30,9 @@ class ProgressObserver final : public StderrSessionObserver {
   void Progress(const output::SessionProgress& p) override;
   // A message ends the bar's line first.
   void Message(std::string_view text) override;
-  // With a manifest file, every saved frame rewrites it (atomically), so that a render
-  // killed mid-way leaves the lines of the frames it finished. Without one no line is kept.
+  // With a manifest file, every saved frame rewrites it (atomically; once the file is large,
+  // at most once a second), so that a render killed mid-way leaves the lines of the frames
+  // it finished. Without one no line is kept.
   void SetManifestFile(std::string path) { manifest_file_ = std::move(path); }
   // The frame's digest, on the writer thread, when there is a manifest.
   std::string FrameNote(const PIC* pic) const override;
@@ -45,7 +47,10 @@ class ProgressObserver final : public StderrSessionObserver {
  private:
   ProgressStyle style_;
   bool bar_shown_ = false;
+  static constexpr std::size_t kManifestRewriteBytes = 64 << 10;
   std::vector<std::string> manifest_;
+  std::string manifest_text_;
+  std::chrono::steady_clock::time_point manifest_rewritten_at_{};
   std::string manifest_file_;
   bool manifest_written_ = false;
 };

@@ -31,8 +31,8 @@ struct FrameResult {
   FrameJob job;
   bool started = false;  // false: dropped by Cancel before a thread took it
   bool written = false;
-  std::string error;     // the saver's text when not written
-  std::string note;      // the note function's answer for a written frame
+  std::string error;  // the saver's text when not written
+  std::string note;   // the note function's answer for a written frame
 };
 
 // Pictures waiting in the writers' list hold at most this much memory (at least one job).

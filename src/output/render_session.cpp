@@ -220,8 +220,10 @@ struct RenderSession::Impl {
   void StartWriter() {
     const OutputComponent& v = S().components[kComponentVideo];
     // A stream sees its frames in order on one thread; numbered files go in parallel.
-    const bool parallel = (v.format_flags & kFormatNumberedFiles) && v.format->image_start == nullptr;
-    const int32_t threads = std::max(0, parallel ? req.write_threads : std::min(req.write_threads, 1));
+    const bool parallel =
+        (v.format_flags & kFormatNumberedFiles) && v.format->image_start == nullptr;
+    const int32_t threads =
+        std::max(0, parallel ? req.write_threads : std::min(req.write_threads, 1));
     const uint64_t bytes = uint64_t{4} * std::max(S().width, 1) * std::max(S().height, 1);
     writer = std::make_unique<FrameWriter>(
         threads, FrameWriterDepth(threads, bytes),

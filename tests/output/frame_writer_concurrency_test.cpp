@@ -132,14 +132,11 @@ int32_t SharedSave(HostCallContext* ctx, void*, uintptr_t, const PIC* pic, const
 
 struct NotingObserver : RecordingObserver {
   std::vector<std::string> lines;
-  std::string FrameNote(const PIC* pic) const override {
-    return std::to_string(pic->pixels[0]);
-  }
+  std::string FrameNote(const PIC* pic) const override { return std::to_string(pic->pixels[0]); }
   void FrameSaved(int32_t frame, const std::string& file, const PIC*,
                   const std::string& note) override {
     RecordingObserver::FrameSaved(frame, file, nullptr, note);
-    lines.push_back(std::to_string(frame) + " " + fs::path(file).filename().string() + " " +
-                    note);
+    lines.push_back(std::to_string(frame) + " " + fs::path(file).filename().string() + " " + note);
   }
 };
 
@@ -175,8 +172,7 @@ TEST_F(WriterSessionTest, SameFilesAndLinesForAnyWriterCount) {
     ASSERT_EQ(obs.progress.size(), 20u);
     for (int32_t f = 0; f < 20; ++f) {
       EXPECT_EQ(obs.progress[static_cast<std::size_t>(f)].done, f + 1);
-      std::ifstream in(OutputFullFileName(s, f, kComponentVideo, kRangeProject),
-                       std::ios::binary);
+      std::ifstream in(OutputFullFileName(s, f, kComponentVideo, kRangeProject), std::ios::binary);
       std::stringstream bytes;
       bytes << in.rdbuf();
       ASSERT_EQ(bytes.str().size(), 64u) << f;
@@ -232,7 +228,8 @@ TEST_F(WriterSessionTest, AStopKeepsOnlyWholeFramesInOrder) {
   EXPECT_LT(obs.lines.size(), 20u);
   // The files are exactly the frames reported, a run from the first.
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir_.path()))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   ASSERT_EQ(names.size(), obs.lines.size());
   for (std::size_t i = 0; i < names.size(); ++i)
