@@ -21,7 +21,7 @@ struct ImageInfo {
 // Parameter blocks, laid out by each format's "Parameters" template. A zeroed block (what
 // the host makes before any preset is applied) means the format's defaults.
 struct PngParams {
-  int32_t compression;  // 1 to 9 zlib levels; 0: the default level 6
+  int32_t compression;  // 1 to 9 zlib levels; 0: the default (Paeth rows, level 6 runs)
 };
 struct JpegParams {
   int32_t quality;  // 1 to 100; 0: 90

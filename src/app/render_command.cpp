@@ -125,6 +125,8 @@ int RenderLastOffline(bool offline) {
   req.overwrite_override = State().overwrite_override;
   req.fields_override = State().fields_override;
   req.field_order_override = State().field_order_override;
+  if (offline)
+    req.write_threads = std::clamp(platform::ProcessorCount(), 1, render::kRenderThreadsMax);
   output::SessionOutcome r = session.Run(req);
   output::SetCurrentOutputSettings(nullptr);
   if (r.interrupted) State().offline_render_interrupted = true;
@@ -243,8 +245,11 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
                  ? pattern->digits
                  : std::max(4, std::max(output::DigitsOf(range.first), output::DigitsOf(range.last)));
 
-  AppRenderSetThreads(threads ? *threads : std::clamp(platform::ProcessorCount(), 1,
-                                                      render::kRenderThreadsMax));
+  const int32_t thread_count =
+      threads ? *threads : std::clamp(platform::ProcessorCount(), 1, render::kRenderThreadsMax);
+  AppRenderSetThreads(thread_count);
+  // As many savers as render threads: frame N is written while N + 1 renders.
+  req.write_threads = thread_count;
   const ProgressStyle style = quiet ? ProgressStyle::kQuiet
                               : platform::IsTerminal(platform::kStderrDescriptor)
                                   ? ProgressStyle::kBar

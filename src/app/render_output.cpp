@@ -1,6 +1,7 @@
 // The observers that show a session on stderr.
 #include "app/render_output.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -32,13 +33,14 @@ std::string ProgressJsonLine(const output::SessionProgress& p) {
                           p.fps, p.eta_s);
 }
 
+std::string PixelDigest(const PIC* pic) {
+  if (pic == nullptr || pic->pixels == nullptr || pic->width <= 0 || pic->height <= 0) return {};
+  const std::size_t n = static_cast<std::size_t>(pic->width) * pic->height * 4;
+  return output::Sha256Hex(std::span<const uint8_t>(pic->pixels, n));
+}
+
 std::string ManifestLine(const std::string& file, const PIC* pic) {
-  std::string digest;
-  if (pic != nullptr && pic->pixels != nullptr && pic->width > 0 && pic->height > 0) {
-    const std::size_t n = static_cast<std::size_t>(pic->width) * pic->height * 4;
-    digest = output::Sha256Hex(std::span<const uint8_t>(pic->pixels, n));
-  }
-  return file + "  " + digest;
+  return file + "  " + PixelDigest(pic);
 }
 
 void ProgressObserver::Progress(const output::SessionProgress& p) {
@@ -63,13 +65,26 @@ void ProgressObserver::Message(std::string_view text) {
   StderrSessionObserver::Message(text);
 }
 
-void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC* pic) {
-  manifest_.push_back(ManifestLine(file, pic));
+std::string ProgressObserver::FrameNote(const PIC* pic) const {
+  return manifest_file_.empty() ? std::string() : PixelDigest(pic);
+}
+
+void ProgressObserver::FrameSaved(int32_t, const std::string& file, const PIC*,
+                                  const std::string& note) {
   if (manifest_file_.empty()) return;
-  std::string text;
-  for (const std::string& line : manifest_) text += line + "\n";
+  manifest_.push_back(file + "  " + note);
+  manifest_text_ += manifest_.back() + "\n";
+  // Rewriting the whole file per frame grows with the square of the frames: past a small
+  // manifest, at most once a second (a killed render's file then lacks that second's lines).
+  const auto now = std::chrono::steady_clock::now();
+  if (manifest_text_.size() > kManifestRewriteBytes &&
+      now - manifest_rewritten_at_ < std::chrono::seconds(1)) {
+    manifest_written_ = false;
+    return;
+  }
+  manifest_rewritten_at_ = now;
   // A failure shows when the render's end writes the manifest once more.
-  manifest_written_ = platform::AtomicWriteFile(manifest_file_, text).ok();
+  manifest_written_ = platform::AtomicWriteFile(manifest_file_, manifest_text_).ok();
 }
 
 void ProgressObserver::Finish() {

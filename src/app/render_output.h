@@ -3,6 +3,7 @@
 // render settings ("/R") and "--render OUT_PATTERN PROJECT".
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,10 +30,14 @@ class ProgressObserver final : public StderrSessionObserver {
   void Progress(const output::SessionProgress& p) override;
   // A message ends the bar's line first.
   void Message(std::string_view text) override;
-  // With a manifest file, every saved frame rewrites it (atomically), so that a render
-  // killed mid-way leaves the lines of the frames it finished.
+  // With a manifest file, every saved frame rewrites it (atomically; once the file is large,
+  // at most once a second), so that a render killed mid-way leaves the lines of the frames
+  // it finished. Without one no line is kept.
   void SetManifestFile(std::string path) { manifest_file_ = std::move(path); }
-  void FrameSaved(int32_t frame, const std::string& file, const PIC* pic) override;
+  // The frame's digest, on the writer thread, when there is a manifest.
+  std::string FrameNote(const PIC* pic) const override;
+  void FrameSaved(int32_t frame, const std::string& file, const PIC* pic,
+                  const std::string& note) override;
   // Ends the bar's line.
   void Finish();
   const std::vector<std::string>& ManifestLines() const { return manifest_; }
@@ -42,7 +47,10 @@ class ProgressObserver final : public StderrSessionObserver {
  private:
   ProgressStyle style_;
   bool bar_shown_ = false;
+  static constexpr std::size_t kManifestRewriteBytes = 64 << 10;
   std::vector<std::string> manifest_;
+  std::string manifest_text_;
+  std::chrono::steady_clock::time_point manifest_rewritten_at_{};
   std::string manifest_file_;
   bool manifest_written_ = false;
 };
@@ -51,6 +59,8 @@ class ProgressObserver final : public StderrSessionObserver {
 std::string ProgressJsonLine(const output::SessionProgress& p);
 // The manifest line of a frame: the file name, two blanks, the SHA-256 of its pixels.
 std::string ManifestLine(const std::string& file, const PIC* pic);
+// The lower-case hex SHA-256 of a picture's pixels (empty without pixels).
+std::string PixelDigest(const PIC* pic);
 
 // Render Last of the current project with its stored render settings (1 on success).
 int RenderLastOffline(bool offline);

@@ -1,12 +1,15 @@
 // The render session's video pass: start, request, picture, save, next, finish.
 #include "output/render_session.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 #include "host/object_error.h"
 #include "model/render_lock.h"
 #include "model/track.h"
+#include "output/frame_writer.h"
 #include "output/output_validate.h"
 #include "output/sound_pass.h"
 #include "platform/file_ops.h"
@@ -55,6 +58,7 @@ struct RenderSession::Impl {
   bool request_pending = false;
   uintptr_t stream = 0;
   PIC* held = nullptr;
+  std::unique_ptr<FrameWriter> writer;
   int32_t to_make = 0;
   int32_t retries = kRenderRetries;
   int32_t countdown = kRetryWaitSeconds;
@@ -201,28 +205,94 @@ struct RenderSession::Impl {
     request_pending = false;
   }
 
-  // Saves a complete frame; false when the session must end.
-  bool Save(const PIC* frame) {
+  // Saves a job's frame through the format (a writer thread or the session's).
+  bool SaveJob(const FrameJob& job, std::string* error) {
     OutputComponent& v = S().components[kComponentVideo];
+    HostCallContext c = OutputContext(&S());
+    const bool ok = v.format->image_saver != nullptr &&
+                    v.format->image_saver(&c, v.params.get(), stream, job.pic, job.file.c_str(),
+                                          "VideoStream", job.frame) == 1;
+    if (!ok) *error = ContextErrorText(&c);
+    project::ObjectClearError(&c);
+    return ok;
+  }
+
+  void StartWriter() {
+    const OutputComponent& v = S().components[kComponentVideo];
+    // A stream sees its frames in order on one thread; numbered files go in parallel.
+    const bool parallel =
+        (v.format_flags & kFormatNumberedFiles) && v.format->image_start == nullptr;
+    const int32_t threads =
+        std::max(0, parallel ? req.write_threads : std::min(req.write_threads, 1));
+    const uint64_t bytes = uint64_t{4} * std::max(S().width, 1) * std::max(S().height, 1);
+    writer = std::make_unique<FrameWriter>(
+        threads, FrameWriterDepth(threads, bytes),
+        [this](const FrameJob& j, std::string* e) { return SaveJob(j, e); },
+        [this](const FrameJob& j) { return Obs().FrameNote(j.pic); });
+  }
+
+  void Release(const PIC* pic, bool owned) {
+    if (pic == nullptr) return;
+    if (owned)
+      render::PicFree(const_cast<PIC*>(pic));
+    else
+      self.engine_.FreePic(pic, window);
+  }
+
+  // Hands a complete frame (released here) to the writers; false when the session must end.
+  bool Save(const PIC* frame, bool owned) {
     const int32_t n = static_cast<int32_t>(std::floor(current));
-    const std::string name = OutputFullFileName(S(), n, kComponentVideo, mode);
-    for (;;) {
-      project::ObjectClearError(&ctx);
-      if (v.format->image_saver != nullptr &&
-          v.format->image_saver(&ctx, v.params.get(), stream, frame, name.c_str(), "VideoStream",
-                                n) == 1)
-        break;
-      std::string why = ContextErrorText(&ctx);
-      const std::string text =
-          why.empty() ? Format("Frame #%d Save error:\n\nUnrecognized error.", n)
-                      : Format("Frame #%d Save error:\n\n%s", n, why.c_str());
-      if (req.offline || Obs().AskRetry(text) == RetryAnswer::kCancel) {
-        Fail(kErrorFrameSave, text);
-        return false;
-      }
+    bool go_on = true;
+    while (go_on && writer->Full()) go_on = Deliver(*writer->Take(true));
+    if (!go_on) {
+      Release(frame, owned);
+      return false;
     }
+    writer->Submit({n, OutputFullFileName(S(), n, kComponentVideo, mode), frame, owned});
+    return DeliverReady();
+  }
+
+  bool DeliverReady() {
+    while (std::optional<FrameResult> r = writer->Take(false))
+      if (!Deliver(std::move(*r))) return false;
+    return true;
+  }
+
+  // Every job still out; after a stop or a save error the ones no writer took are dropped
+  // (frames before a render error are still worth their files).
+  void DrainWriter() {
+    if (writer == nullptr) return;
+    if (self.state_ == RunState::kStopping || (out.error_bits & kErrorFrameSave)) writer->Cancel();
+    while (std::optional<FrameResult> r = writer->Take(true)) Deliver(std::move(*r));
+    writer.reset();
+  }
+
+  // A job back from the writers, in frame order: a save error asks Retry or Cancel
+  // (interactively, saving again here) or fails the session; false when it must end.
+  bool Deliver(FrameResult r) {
+    const FrameJob& job = r.job;
+    bool ok = r.written;
+    std::string why = r.error;
+    while (r.started && !ok) {
+      const std::string text =
+          why.empty() ? Format("Frame #%d Save error:\n\nUnrecognized error.", job.frame)
+                      : Format("Frame #%d Save error:\n\n%s", job.frame, why.c_str());
+      if (req.offline || self.state_ == RunState::kStopping || out.error_bits != 0 ||
+          Obs().AskRetry(text) == RetryAnswer::kCancel) {
+        Fail(kErrorFrameSave, text);
+        break;
+      }
+      why.clear();
+      if ((ok = SaveJob(job, &why))) r.note = Obs().FrameNote(job.pic);
+    }
+    if (ok) Saved(job, r.note);
+    Release(job.pic, job.owned);
+    return ok || !r.started;
+  }
+
+  void Saved(const FrameJob& job, const std::string& note) {
     ++out.frames_saved;
-    Obs().FrameSaved(n, name, frame);
+    Obs().FrameSaved(job.frame, job.file, job.pic, note);
     Obs().Status("Computing time...");
     const double now = self.clock_.Seconds();
     const double elapsed = now - started_at;
@@ -232,14 +302,13 @@ struct RenderSession::Impl {
                       Clock3(elapsed) + ",    Remaining: " + Clock3(remaining));
     last_saved_at = now;
     SessionProgress pr;
-    pr.frame = n;
+    pr.frame = job.frame;
     pr.done = out.frames_saved;
     pr.of = to_make;
     pr.elapsed_s = elapsed;
     pr.fps = elapsed > 0 ? out.frames_saved / elapsed : 0;
     pr.eta_s = remaining;
     Obs().Progress(pr);
-    return true;
   }
 
   // The next frame or field; false when the video pass is done.
@@ -267,13 +336,14 @@ struct RenderSession::Impl {
     retries = req.retries;
     const OutputSettings& s = S();
     const PIC* frame = pic;
-    bool complete = true;
+    bool owned = false, complete = true;
     if (s.flags & kOutputFields) {
       if (current != std::floor(current)) {
         render::PicWeaveField(held, pic, (s.flags & kOutputLowerFieldFirst) ? 1 : 0);
         self.engine_.FreePic(pic, window);
-        pic = nullptr;
         frame = held;
+        owned = true;
+        held = nullptr;  // the writers own the woven frame now
       } else {
         if (held != nullptr) render::PicFree(held);
         held = render::PicCopy(pic);
@@ -286,14 +356,8 @@ struct RenderSession::Impl {
         complete = false;
       }
     }
-    bool go_on = true;
-    if (complete) go_on = Save(frame);
-    if (pic != nullptr) self.engine_.FreePic(pic, window);
-    if (complete && held != nullptr) {
-      render::PicFree(held);
-      held = nullptr;
-    }
-    return go_on && Next(complete);
+    if (complete && !Save(frame, owned)) return false;
+    return Next(complete);
   }
 
   // A render error for the current request; false when the video pass ends.
@@ -361,6 +425,7 @@ struct RenderSession::Impl {
         return;
       }
     }
+    StartWriter();
     if (Request()) Loop();
     FinishVideo();
   }
@@ -381,6 +446,7 @@ struct RenderSession::Impl {
         if (!Tick()) return;
         continue;
       }
+      if (!DeliverReady()) return;
       if (!request_pending) {
         if (!Request()) return;
         continue;
@@ -415,6 +481,7 @@ struct RenderSession::Impl {
   }
 
   void FinishVideo() {
+    DrainWriter();
     if (held != nullptr) {
       render::PicFree(held);
       held = nullptr;

@@ -59,8 +59,13 @@ class SessionObserver {
   // The window's text lines 0 to 4 (track, result, frame, fields, free space / timings).
   virtual void Line(int32_t /*line*/, std::string_view /*text*/) {}
   virtual void Progress(const SessionProgress& /*progress*/) {}
-  // After a frame's file was written.
-  virtual void FrameSaved(int32_t /*frame*/, const std::string& /*file*/, const PIC* /*pic*/) {}
+  // On a writer thread right after a frame's file was written, while other frames may be
+  // written and the session renders on: what the observer wants worked out from the
+  // pixels off the session's thread (a digest). FrameSaved gets the answer as `note`.
+  virtual std::string FrameNote(const PIC* /*pic*/) const { return {}; }
+  // After a frame's file was written, in frame order, on the session's thread.
+  virtual void FrameSaved(int32_t /*frame*/, const std::string& /*file*/, const PIC* /*pic*/,
+                          const std::string& /*note*/) {}
   // A message the user must read (interactively in a box; offline on stderr).
   virtual void Message(std::string_view /*text*/) {}
   // Interactive only: Retry or Cancel for a save or render error.
@@ -88,6 +93,9 @@ struct SessionRequest {
   int32_t overwrite_override = -1, fields_override = -1, field_order_override = -1;
   int32_t retries = kRenderRetries;
   int32_t retry_wait_s = kRetryWaitSeconds;
+  // Threads that save numbered frames while the next ones render (formats with a stream
+  // get one, which sees the frames in order); 0 saves each frame before the next request.
+  int32_t write_threads = 0;
 };
 
 struct SessionOutcome {

@@ -119,7 +119,7 @@ struct RecordingObserver : SessionObserver {
   void Message(std::string_view t) override { messages.emplace_back(t); }
   void Status(std::string_view t) override { statuses.emplace_back(t); }
   void Progress(const SessionProgress& p) override { progress.push_back(p); }
-  void FrameSaved(int32_t frame, const std::string&, const PIC*) override {
+  void FrameSaved(int32_t frame, const std::string&, const PIC*, const std::string&) override {
     if (on_saved) on_saved(frame);
   }
   RetryAnswer AskRetry(std::string_view t) override {

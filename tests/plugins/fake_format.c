@@ -5,6 +5,7 @@
  *          while saving frame N (after writing it), as a user pressing Ctrl-C would.
  *   "null": numbered, writes nothing (the render pipeline alone, for benchmarks). */
 #include <signal.h>
+#include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,7 +21,8 @@ static int32_t Fail(HostCallContext* ctx, const char* text) {
 
 /* Writes to "<file>.tmp-" and six characters, created exclusively, then renames. */
 static int32_t WritePpm(HostCallContext* ctx, const PIC* pic, const char* file) {
-  static unsigned long counter;
+  /* Frames are saved on several threads at once. */
+  static atomic_ulong counter;
   size_t n = strlen(file);
   char* tmp = (char*)malloc(n + 16);
   FILE* f = NULL;
@@ -29,7 +31,8 @@ static int32_t WritePpm(HostCallContext* ctx, const PIC* pic, const char* file) 
   unsigned char* row;
   if (tmp == NULL) return Fail(ctx, "No memory");
   for (attempt = 0; attempt < 100 && f == NULL; ++attempt) {
-    unsigned long v = (unsigned long)(++counter * 2654435761u) ^ (unsigned long)(size_t)tmp;
+    unsigned long v = (unsigned long)((atomic_fetch_add(&counter, 1) + 1) * 2654435761u) ^
+                      (unsigned long)(size_t)tmp;
     sprintf(tmp, "%s.tmp-%06lx", file, v & 0xFFFFFFul);
     f = fopen(tmp, "wbx");
   }
