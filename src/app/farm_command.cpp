@@ -14,6 +14,7 @@
 #include "app/farm_plan.h"
 #include "app/json_writer.h"
 #include "app/project_info_json.h"
+#include "app/render_output.h"
 #include "app/validate_project.h"
 #include "platform/atomic_write.h"
 #include "platform/directory_walk.h"
@@ -256,6 +257,11 @@ int FarmSubmit(const std::vector<std::string>& args) {
     Say("farm submit: '" + pattern +
         "' names one file. The farm renders numbered frames: give a pattern with '#' for the "
         "frame number (out/frame####.png); movie assembly on the farm is not available yet.");
+    return kExitCommandLine;
+  }
+  // The tasks render it with --render: the same patterns are refused here.
+  if (std::string why = OutputPatternProblem(pattern); !why.empty()) {
+    Say("farm submit: " + why);
     return kExitCommandLine;
   }
   // Absolute paths: the nodes start the tasks in another folder.
