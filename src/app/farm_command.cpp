@@ -15,6 +15,7 @@
 #include "app/farm_plan.h"
 #include "app/json_writer.h"
 #include "app/project_info_json.h"
+#include "app/render_output.h"
 #include "app/validate_project.h"
 #include "media/format_registry.h"
 #include "output/output_settings.h"
@@ -293,6 +294,11 @@ int FarmSubmit(const std::vector<std::string>& args) {
   }
   if (files.size() != 2) return Usage();
   const std::string pattern = files[1];
+  // The tasks render it with --render: the same patterns are refused here.
+  if (std::string why = OutputPatternProblem(pattern); !why.empty()) {
+    Say("farm submit: " + why);
+    return kExitCommandLine;
+  }
   // Absolute paths: the nodes start the tasks in another folder.
   const std::string project = platform::CanonicalPath(files[0]);
   if (!dry_run && !platform::IsReadWriteDirectory(FolderOf(pattern)))

@@ -62,21 +62,38 @@ project::Track* TrackByNumber(project::Project* p, int32_t number) {
 
 }  // namespace
 
+std::string OutputPatternProblem(const std::string& pattern) {
+  const std::size_t slash = pattern.find_last_of('/');
+  const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+    return "'" + pattern + "' has no extension to choose a format by";
+  // One run of '#' right before the extension is the frame number; a '#' anywhere else in
+  // the name would be written as it is, and a farm's join would look for other names.
+  std::size_t run = dot;
+  while (run > 0 && name[run - 1] == '#') --run;
+  if (name.find('#') < run)
+    return "'" + pattern + "' has a '#' that is not in one run right before the extension";
+  if (dot - run > static_cast<std::size_t>(output::kDigitsMax))
+    return "'" + pattern + "' asks for more than " + std::to_string(output::kDigitsMax) +
+           " digits";
+  return {};
+}
+
 std::optional<OutputPattern> ParseOutputPattern(const std::string& pattern) {
+  if (!OutputPatternProblem(pattern).empty()) return std::nullopt;
   const std::size_t slash = pattern.find_last_of('/');
   OutputPattern out;
   std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   out.directory = slash == std::string::npos ? "." : pattern.substr(0, slash);
   if (out.directory.empty()) out.directory = "/";
   const std::size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return std::nullopt;
   out.extension = name.substr(dot + 1);
   std::string base = name.substr(0, dot);
   while (!base.empty() && base.back() == '#') {
     base.pop_back();
     ++out.digits;
   }
-  if (out.digits > output::kDigitsMax) return std::nullopt;
   out.base_name = base;
   return out;
 }
@@ -100,7 +117,12 @@ std::optional<FrameSpec> ParseFrameSpec(const std::string& text) {
     if (!b) return std::nullopt;
     f.last = *b;
   }
-  if (f.first < 0 || f.last < f.first) return std::nullopt;
+  // The bound of the farm's ranges (7200 s at 1000 fps fits); it keeps B + 1 and the
+  // frame times far from overflow.
+  constexpr int32_t kLimit = 10'000'000;
+  if (f.first < 0 || f.last < f.first || f.last >= kLimit || f.step <= -kLimit ||
+      f.step >= kLimit)
+    return std::nullopt;
   return f;
 }
 
@@ -176,7 +198,7 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
   }
   if (files.size() != 2) return UsageError("an output pattern and a project file are needed");
   auto pattern = ParseOutputPattern(files[0]);
-  if (!pattern) return UsageError("'" + files[0] + "' has no extension to choose a format by");
+  if (!pattern) return UsageError(OutputPatternProblem(files[0]));
   if (threads && (*threads < 1 || *threads > render::kRenderThreadsMax))
     return UsageError("--threads must be 1 to 32");
 
@@ -215,6 +237,29 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
       !platform::MakeDirectory(pattern->directory)) {
     std::fprintf(stderr, "Output folder '%s' could not be made.\n", pattern->directory.c_str());
     return kExitOfflineRenderFailed;
+  }
+
+  // A file may declare any frame size; a render takes what the Project settings accept.
+  constexpr int32_t kFrameSideMax = 4096;
+  if (p->settings.width < 1 || p->settings.width > kFrameSideMax || p->settings.height < 1 ||
+      p->settings.height > kFrameSideMax) {
+    std::fprintf(stderr, "The project's frame size %d x %d cannot be rendered: each side is 1 to %d.\n",
+                 p->settings.width, p->settings.height, kFrameSideMax);
+    return kExitOfflineRenderFailed;
+  }
+  // A manifest that cannot be written is found before any frame is rendered.
+  if (!manifest.empty()) {
+    const std::size_t slash = manifest.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : manifest.substr(0, slash);
+    platform::FileResult m = platform::CheckWriteTarget(manifest);
+    if (m.ok() && !platform::IsReadWriteDirectory(folder))
+      m = {1, "the folder '" + folder + "' does not exist or cannot be written"};
+    if (!m.ok()) {
+      std::fprintf(stderr, "Could not write the manifest '%s': %s\n", manifest.c_str(),
+                   m.message.c_str());
+      return kExitSaveFailed;
+    }
   }
 
   output::OutputSettings s;

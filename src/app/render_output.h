@@ -74,6 +74,9 @@ struct OutputPattern {
   std::string extension;
 };
 std::optional<OutputPattern> ParseOutputPattern(const std::string& pattern);
+// Why a pattern is refused (no extension, a '#' outside the one run before the extension,
+// too many digits); empty when ParseOutputPattern takes it.
+std::string OutputPatternProblem(const std::string& pattern);
 
 // "A-B" or "A-B:STEP", frames inclusive; A alone renders one frame.
 struct FrameSpec {

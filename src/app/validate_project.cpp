@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "app/app_hooks.h"
 #include "app/app_state.h"
@@ -16,6 +18,7 @@
 #include "app/options_store.h"
 #include "app/project_info_json.h"
 #include "app/project_store.h"
+#include "app/render_output.h"
 #include "app/settings.h"
 #include "clipdata/template.h"
 #include "host/host_services.h"
@@ -237,30 +240,46 @@ void OutputFolders(ValidateReport& report, const ValidateRequest& request) {
 }
 
 void LoadLibraries(ValidateReport& report, const std::vector<std::string>& libraries) {
+  // Loaded once per process; a named library that the loader refused (not ELF, truncated,
+  // no entry point) never joins the loaded list, so its refusal is kept here.
   static bool loaded = false;
+  static std::vector<std::pair<std::string, std::string>> refused;
   if (!loaded) {
     loaded = true;
     if (!libraries.empty()) {
-      for (const std::string& path : libraries) project::LibraryLoad(path);
+      for (const std::string& path : libraries) {
+        const project::LibraryLoadResult r = project::LibraryLoad(path);
+        if (r.result < 1) refused.emplace_back(path, r.message);
+      }
     } else {
       const platform::ProgramLocation where = platform::SplitProgramPath(platform::ProgramPath());
       project::LibraryLoadFolders(project::LibraryFolders(where.home));
     }
   }
+  auto named = [&report](const std::string& path) {
+    for (const ValidateIssue& i : report.issues)
+      if (i.problem == ValidateProblem::kLibrary && i.subject == path) return true;
+    return false;
+  };
   for (const std::string& path : libraries) {
     if (int error = platform::CheckReadable(path); error != 0)
       report.issues.push_back(
           {ValidateProblem::kLibrary, path,
            "Library '" + path + "' cannot be read: " + platform::SystemErrorText(error)});
   }
+  for (const auto& [path, message] : refused) {
+    if (named(path)) continue;
+    std::string text = message;
+    for (char& c : text)
+      if (c == '\n') c = ' ';
+    report.issues.push_back(
+        {ValidateProblem::kLibrary, path, "Library '" + path + "' did not load: " + text});
+  }
   for (const project::LoadedLibrary& l : project::LoadedLibraries()) {
-    if (l.result >= 1) continue;
-    bool named = false;
-    for (const ValidateIssue& i : report.issues) named = named || i.subject == l.path;
-    if (!named)
-      report.issues.push_back(
-          {ValidateProblem::kLibrary, l.path,
-           "Library '" + l.path + "' did not load (result " + std::to_string(l.result) + ")"});
+    if (l.result >= 1 || named(l.path)) continue;
+    report.issues.push_back(
+        {ValidateProblem::kLibrary, l.path,
+         "Library '" + l.path + "' did not load (result " + std::to_string(l.result) + ")"});
   }
 }
 
@@ -397,6 +416,12 @@ std::optional<int> RunValidate(const std::vector<std::string>& args) {
   if (request.project.empty()) {
     std::fprintf(stderr, "Usage: %s\n", kValidateUsage);
     return kExitCommandLine;
+  }
+  if (!request.output_pattern.empty()) {
+    if (std::string why = OutputPatternProblem(request.output_pattern); !why.empty()) {
+      std::fprintf(stderr, "validate: %s\n", why.c_str());
+      return kExitCommandLine;
+    }
   }
   const ValidateReport report = ValidateProject(request);
   const std::string out = json ? ValidateReportJson(report) + "\n" : ValidateReportText(report);

@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "clipdata/atom.h"
+#include "host/context_clip.h"
+#include "host/host_services.h"
+#include "host/object_error.h"
 #include "model/model.h"
 #include "model/project.h"
 #include "model/render_lock.h"
@@ -162,14 +165,20 @@ int32_t ClipGetValue(HostCallContext* ctx, const char* key, int32_t index, intpt
                      int32_t* word, float* fvalue, char* text, int32_t text_size) {
   if (key == nullptr) return 0;
   ClipValues values;
+  bool unknown_clip = false;
   {
     RenderLockGuard lock(RenderLock());
-    const Clip* clip =
-        ctx != nullptr ? reinterpret_cast<const Clip*>(ctx->word[HCC_WORD_CLIP]) : nullptr;
+    // A clip word that names no clip the host knows (freed, foreign) is never read through.
+    const Clip* clip = ContextClip(ctx);
+    unknown_clip = clip == nullptr && ctx != nullptr && ctx->word[HCC_WORD_CLIP] != 0;
     const Project* project =
         clip != nullptr && clip->track != nullptr ? clip->track->project : CurrentProject();
-    if (project != nullptr) FillFromProject(*project, values);
+    if (project != nullptr && !unknown_clip) FillFromProject(*project, values);
     if (clip != nullptr) FillFromClip(*clip, values);
+  }
+  if (unknown_clip) {
+    ObjectReportError(ctx, kNoClipText);
+    return 0;
   }
   return ClipGetValueFrom(values, key, index, value, word, fvalue, text, text_size);
 }

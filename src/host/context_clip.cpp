@@ -23,6 +23,8 @@ Clip* ContextClip(const HostCallContext* ctx) {
   }
   // A make runs on a copy of its clip that is on no track.
   if (found == nullptr && ClipIsLiveCopy(wanted)) found = const_cast<Clip*>(wanted);
+  // A clip being created is on no track while its init runs.
+  if (found == nullptr && wanted == ClipInInit()) found = const_cast<Clip*>(wanted);
   return found;
 }
 

@@ -7,7 +7,8 @@
 namespace lumetra::project {
 
 // The clip in the context's clip word when it is one the host knows: a clip on a track of a
-// listed project (sub-projects included) or the edit copy of one. Null for no context, no
+// listed project (sub-projects included), the edit copy of one, a live render copy or the
+// clip whose init is running (ClipInInit). Null for no context, no
 // clip, or a pointer that is no such clip (foreign or freed). The caller holds the render
 // lock for as long as it uses the answer.
 Clip* ContextClip(const HostCallContext* ctx);

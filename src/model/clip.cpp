@@ -309,6 +309,28 @@ int ClipPlace(Clip* clip, Track* track, float start, float end) {
   return 1;
 }
 
+namespace {
+
+thread_local const Clip* g_clip_in_init = nullptr;
+
+// Marks the clip as the one in init for the scope's life; nested creations restore the outer.
+class InitScope {
+ public:
+  explicit InitScope(const Clip* clip) : previous_(g_clip_in_init) { g_clip_in_init = clip; }
+  ~InitScope() { g_clip_in_init = previous_; }
+  InitScope(const InitScope&) = delete;
+  InitScope& operator=(const InitScope&) = delete;
+
+ private:
+  const Clip* previous_;
+};
+
+}  // namespace
+
+const Clip* ClipInInit() {
+  return g_clip_in_init;
+}
+
 Clip* ClipCreate(HostCallContext* ctx, ProcessRecord* process, float start, float end,
                  Track* track) {
   if (process == nullptr || process->inputs_number > kMaxProcessInputs || !SpanValid(start, end) ||
@@ -331,6 +353,7 @@ Clip* ClipCreate(HostCallContext* ctx, ProcessRecord* process, float start, floa
   if (clip->data != nullptr && process->init != nullptr) {
     // The process reads its clip (span, project) through the context's clip word.
     auto call = Hooks().call_init;
+    const InitScope in_init(clip.get());
     int32_t r;
     if (call != nullptr) {
       r = call(ctx, clip.get());

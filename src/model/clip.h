@@ -35,6 +35,9 @@ enum class ClipCopyMode {
 Clip* ClipCopy(const Clip* clip, ClipCopyMode mode = ClipCopyMode::kDeep);
 // True for a copy ClipCopy made that is not freed yet (render and sound makes run on them).
 bool ClipIsLiveCopy(const Clip* clip);
+// The clip whose init function ClipCreate is running on this thread, else null: it is on
+// no track yet, but its init reads it through the context.
+const Clip* ClipInInit();
 
 // Sets input `index` (none, a pseudo track or a track of the clip's project). Refused
 // (false) for an index out of range, a foreign or freed track, or a cycle: the input

@@ -2,9 +2,16 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace lumetra::platform {
 namespace {
@@ -12,6 +19,54 @@ std::string TakeDlError(const char* fallback) {
   const char* e = dlerror();
   return e != nullptr ? e : fallback;
 }
+
+bool ReadAt(int fd, void* out, std::size_t size, uint64_t offset) {
+  auto* p = static_cast<char*>(out);
+  while (size > 0) {
+    const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+// The loader maps a library's segments as its program headers say and touches pages past
+// the end of a truncated file, which ends the process with SIGBUS. A 64-bit ELF file whose
+// program headers or loadable bytes lie beyond its size is refused first; the reason, or
+// empty. Anything else (no ELF, another class) is left to dlopen's own checks.
+std::string TruncatedElfReason(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {};
+  std::string why;
+  struct stat st {};
+  Elf64_Ehdr eh{};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAt(fd, &eh, sizeof eh, 0) &&
+      eh.e_ident[EI_MAG0] == ELFMAG0 && eh.e_ident[EI_MAG1] == ELFMAG1 &&
+      eh.e_ident[EI_MAG2] == ELFMAG2 && eh.e_ident[EI_MAG3] == ELFMAG3 &&
+      eh.e_ident[EI_CLASS] == ELFCLASS64) {
+    const auto size = static_cast<uint64_t>(st.st_size);
+    const uint64_t table = uint64_t{eh.e_phnum} * sizeof(Elf64_Phdr);
+    std::vector<Elf64_Phdr> ph(eh.e_phnum);
+    if (eh.e_phentsize != sizeof(Elf64_Phdr) || eh.e_phoff > size || table > size - eh.e_phoff ||
+        !ReadAt(fd, ph.data(), table, eh.e_phoff)) {
+      why = "its program headers lie beyond its " + std::to_string(size) + " bytes";
+    } else {
+      for (const Elf64_Phdr& h : ph) {
+        if (h.p_type != PT_LOAD && h.p_type != PT_DYNAMIC) continue;
+        if (h.p_offset > size || h.p_filesz > size - h.p_offset) {
+          why = "a loadable segment ends at byte " + std::to_string(h.p_offset + h.p_filesz) +
+                " of its " + std::to_string(size) + " bytes";
+          break;
+        }
+      }
+    }
+  }
+  close(fd);
+  return why.empty() ? why : path + ": truncated shared object: " + why;
+}
+
 }  // namespace
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
@@ -37,6 +92,10 @@ DynamicLibrary::~DynamicLibrary() {
 
 DynamicLibrary DynamicLibrary::Open(const std::string& path) {
   DynamicLibrary lib;
+  if (std::string why = TruncatedElfReason(path); !why.empty()) {
+    lib.error_ = std::move(why);
+    return lib;
+  }
   dlerror();
   errno = 0;
   lib.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

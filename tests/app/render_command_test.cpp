@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/exit_status.h"
@@ -32,6 +33,18 @@ TEST(RenderCommand, OutputPatterns) {
   EXPECT_FALSE(ParseOutputPattern("out/noext"));
   EXPECT_FALSE(ParseOutputPattern("out/trailing."));
   EXPECT_FALSE(ParseOutputPattern("f" + std::string(32, '#') + ".png"));  // over 31 digits
+  // One run of '#' right before the extension; a '#' elsewhere in the name is refused (a
+  // folder may hold one).
+  for (const char* refused : {"out/f##_v##.png", "out/f#x.png", "out/#f.png"}) {
+    EXPECT_FALSE(ParseOutputPattern(refused)) << refused;
+    EXPECT_NE(OutputPatternProblem(refused).find("'#'"), std::string::npos) << refused;
+  }
+  p = ParseOutputPattern("take#2/f###.png");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->directory, "take#2");
+  EXPECT_EQ(p->base_name, "f");
+  EXPECT_EQ(p->digits, 3);
+  EXPECT_EQ(OutputPatternProblem("take#2/f###.png"), "");
 }
 
 TEST(RenderCommand, FrameSpecs) {
@@ -41,7 +54,10 @@ TEST(RenderCommand, FrameSpecs) {
     int32_t first, last, step;
   } cases[] = {{"0-99", true, 0, 99, 1},  {"10-20:2", true, 10, 20, 2}, {"7", true, 7, 7, 1},
                {"5-1", false, 0, 0, 0},   {"1-5:0", false, 0, 0, 0},    {"a-b", false, 0, 0, 0},
-               {"1-5:-1", true, 1, 5, -1}, {"", false, 0, 0, 0},         {"-3-4", false, 0, 0, 0}};
+               {"1-5:-1", true, 1, 5, -1}, {"", false, 0, 0, 0},         {"-3-4", false, 0, 0, 0},
+               {"1-", false, 0, 0, 0},     {"NaN", false, 0, 0, 0},
+               {"0-9999999", true, 0, 9999999, 1}, {"0-10000000", false, 0, 0, 0},
+               {"0-2147483647", false, 0, 0, 0},   {"0-5:10000000", false, 0, 0, 0}};
   for (const Case& c : cases) {
     auto f = ParseFrameSpec(c.text);
     ASSERT_EQ(f.has_value(), c.ok) << c.text;
@@ -201,6 +217,47 @@ TEST_F(RenderBinary, FailuresHaveTheirStatus) {
   EXPECT_EQ(save.status, kExitOfflineRenderFailed) << save.err;
   EXPECT_NE(save.err.find("Frame #1 Save error:"), std::string::npos) << save.err;
   EXPECT_EQ(testing::RunBinarySplit("--render o/f.ppm", d, Env()).status, kExitCommandLine);
+}
+
+// Arguments and projects refused before any frame is rendered: the status, the reason on
+// stderr, and no frame file.
+TEST_F(RenderBinary, RefusalsComeBeforeTheRender) {
+  const std::string d = dir_.path().string();
+  // The example at a frame size no Project settings accept.
+  std::string bytes;
+  {
+    std::ifstream in(Example(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string frame_size("\x09\xcf\x16\x00\x00\x00", 6);  // its chunk header
+  const std::size_t at = bytes.find(frame_size);
+  ASSERT_NE(at, std::string::npos);
+  const char huge[8] = {'\xa0', '\x86', '\x01', 0, '\xa0', '\x86', '\x01', 0};  // 100000 x 100000
+  bytes.replace(at + 6, 8, huge, 8);
+  std::ofstream(dir_.path() / "huge.ZTP", std::ios::binary) << bytes;
+  fs::create_directories(dir_.path() / "o");
+  struct Case {
+    std::string args;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"--render o/f##_v##.ppm '" + Example() + "' --quiet", kExitCommandLine, "'#'"},
+      {"--render o/f####.ppm '" + Example() + "' --frames 0-2147483647 --quiet", kExitCommandLine,
+       "--frames"},
+      {"--render o/f####.ppm '" + Example() + "' --frames 0-0 --manifest none/m.txt --quiet",
+       kExitSaveFailed, "manifest 'none/m.txt'"},
+      {"--render o/f####.ppm '" + Example() + "' --frames 0-0 --manifest o --quiet", kExitSaveFailed,
+       "Is a directory"},
+      {"--render o/f####.ppm huge.ZTP --frames 0-0 --quiet", kExitOfflineRenderFailed, "100000 x 100000"},
+      {"validate '" + Example() + "' --output o/f#_#.png", kExitCommandLine, "'#'"},
+      {"farm submit '" + Example() + "' o/f##_v##.ppm --dry-run", kExitCommandLine, "'#'"},
+  };
+  for (const Case& c : cases) {
+    auto r = testing::RunBinarySplit(c.args, d, Env());
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
+    EXPECT_TRUE(fs::is_empty(dir_.path() / "o")) << c.args;
+  }
 }
 
 TEST_F(RenderBinary, OfflineRenderUsesTheProjectsStoredSettings) {

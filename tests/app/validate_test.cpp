@@ -117,6 +117,22 @@ TEST_F(ValidateTest, AnEffectNoLibraryProvidesIsNamed) {
   EXPECT_EQ(o.out.find("Fill Shape 1.0 ZOLT Standard) is not"), std::string::npos) << o.out;
 }
 
+TEST_F(ValidateTest, EveryNamedLibraryTheLoaderRefusesIsAProblem) {
+  const fs::path text = dir_.path() / "text.ztl", cut = dir_.path() / "cut.ztl";
+  std::ofstream(text) << "not a library";
+  const fs::path effects = fs::path(LUMETRA_BINARY).parent_path() / "Effects.ztl";
+  std::ofstream(cut, std::ios::binary) << ReadAll(effects).substr(0, 4096);
+  SplitOutcome o = Validate("'" + kExample + "' '/L:" + effects.string() + "' '/L:" +
+                            text.string() + "' '/L:" + cut.string() + "'");
+  EXPECT_EQ(o.status, lumetra::app::kExitValidateLibrary) << o.out << o.err;
+  for (const fs::path& refused : {text, cut})
+    EXPECT_NE(o.out.find("{\"class\":\"library\",\"exit_status\":21,\"subject\":\"" +
+                         refused.string() + "\""),
+              std::string::npos)
+        << o.out;
+  EXPECT_EQ(o.out.find("\"subject\":\"" + effects.string() + "\""), std::string::npos) << o.out;
+}
+
 TEST_F(ValidateTest, MediaFilesAreLookedUpBesideTheProject) {
   fs::create_directories(dir_.path() / "media");
   std::ofstream(dir_.path() / "media" / "here.png") << "x";

@@ -6,6 +6,8 @@
 
 #include "clipdata/template.h"
 #include "host/clip_get_value.h"
+#include "host/object_error.h"
+#include "model/clip.h"
 #include "model/project_fixture.h"
 
 using namespace lumetra::project;
@@ -103,6 +105,34 @@ TEST_F(ClipGetValueContextTest, AnswersFromTheClipOfTheContext) {
   EXPECT_EQ(ClipGetValue(&bare, "clip_from", 0, &value, nullptr, nullptr, nullptr, 0), 0);
   EXPECT_EQ(ClipGetValue(nullptr, "clip_from", 0, &value, nullptr, nullptr, nullptr, 0), 0);
   EXPECT_EQ(ClipGetValue(&ctx, nullptr, 0, &value, nullptr, nullptr, nullptr, 0), 0);
+}
+
+TEST_F(ClipGetValueContextTest, AClipWordTheHostDoesNotKnowIsRefused) {
+  Track* track = AddTrack();
+  project_->settings.time_base = 30;
+  ProjectMakeCurrent(project_);
+  Clip* placed = AddClip(track, 1.0f, 2.0f);
+  ASSERT_NE(placed, nullptr);
+  // A clip record on no track (a foreign or stale pointer) and one that was taken off its
+  // track: neither is read, project keys included, and the context carries the reason.
+  Clip stranger;
+  stranger.start = 5.0f;
+  Clip* unlinked = ClipCopy(placed, ClipCopyMode::kRecordOnly);
+  ASSERT_NE(unlinked, nullptr);
+  ClipFree(unlinked);
+  for (const Clip* clip : {static_cast<const Clip*>(&stranger), static_cast<const Clip*>(unlinked)}) {
+    HostCallContext ctx = ContextOf(const_cast<Clip*>(clip));
+    intptr_t value = -1;
+    EXPECT_EQ(ClipGetValue(&ctx, "clip_from", 0, &value, nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(ClipGetValue(&ctx, "timebase", 0, &value, nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(value, -1);
+    EXPECT_NE(ObjectErrorText(&ctx).find("No clip"), std::string_view::npos);
+    ObjectClearError(&ctx);
+  }
+  HostCallContext ctx = ContextOf(placed);
+  intptr_t value = 0;
+  EXPECT_EQ(ClipGetValue(&ctx, "clip_from", 0, &value, nullptr, nullptr, nullptr, 0), 1);
+  EXPECT_EQ(value, 30);
 }
 
 TEST_F(ClipGetValueContextTest, InitSeesItsClipAndDataOnlyWithAnOpenEditWindow) {

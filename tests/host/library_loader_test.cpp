@@ -38,6 +38,15 @@ TEST_F(LibraryLoaderTest, LoadResultsAndMessages) {
   const std::string missing = TestLibrary("does_not_exist");
   const std::string text_file = TempDir() + "/text.ztl";
   std::ofstream(text_file) << "not a library";
+  // A real library cut short: its segments reach past the end of the file.
+  const std::string truncated = TempDir() + "/truncated.ztl";
+  {
+    std::ifstream in(TestLibrary("alt_entry"), std::ios::binary);
+    std::string bytes(3000, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_EQ(in.gcount(), 3000);
+    std::ofstream(truncated, std::ios::binary) << bytes;
+  }
   struct Case {
     std::string path;
     int32_t result;
@@ -53,6 +62,8 @@ TEST_F(LibraryLoaderTest, LoadResultsAndMessages) {
       {missing, kLibraryCannotLoad, "Can't load plug-in library:\n" + missing + "\n\n",
        true},
       {text_file, kLibraryCannotLoad, "Can't load plug-in library:\n" + text_file + "\n\n", true},
+      {truncated, kLibraryCannotLoad,
+       "Can't load plug-in library:\n" + truncated + "\n\n" + truncated + ": truncated", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
