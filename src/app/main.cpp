@@ -13,9 +13,11 @@
 #include "app/render_output.h"
 #include "app/startup.h"
 #include "app/validate_project.h"
+#include "platform/allocator_tuning.h"
 #include "platform/ui_host.h"
 
 int main(int argc, char** argv) {
+  lumetra::platform::TuneAllocatorForPictures();
   std::vector<std::string> args(argv + 1, argv + argc);
   return lumetra::app::RunGuarded([&args] {
     if (auto status = lumetra::app::RunProjectFileTool(args)) return *status;

@@ -31,6 +31,9 @@
 namespace lumetra::app {
 namespace {
 
+// Frames of every track an offline render keeps cached behind the one it renders.
+constexpr uint64_t kCachedFramesPerTrack = 8;
+
 constexpr const char* kRenderUsage =
     "--render OUT_PATTERN PROJECT.ZTP [--track N] [--frames A-B[:STEP]] [--threads N] "
     "[--format NAME] [--manifest FILE] [--skip-existing] [--quiet]";
@@ -293,6 +296,16 @@ std::optional<int> RunRenderCommand(const std::vector<std::string>& args,
   const int32_t thread_count =
       threads ? *threads : std::clamp(platform::ProcessorCount(), 1, render::kRenderThreadsMax);
   AppRenderSetThreads(thread_count);
+  // A render walks forward and asks for each frame once: a cache of past frames as large as
+  // the interactive budget only costs fresh pages for every picture. A window of frames per
+  // track stays for effects that look back.
+  uint64_t tracks = 0;
+  for (const project::Track* t = p->first_track; t != nullptr; t = t->next) ++tracks;
+  const uint64_t frame_bytes = uint64_t(p->settings.width) * uint64_t(p->settings.height) * 4;
+  const uint64_t window = std::max<uint64_t>(
+      32ull << 20, kCachedFramesPerTrack * frame_bytes * std::max<uint64_t>(tracks, 1));
+  const uint64_t budget = State().picture_memory_budget;
+  AppRenderSetMemory(budget != 0 ? std::min(budget, window) : window);
   // As many savers as render threads: frame N is written while N + 1 renders.
   req.write_threads = thread_count;
   const ProgressStyle style = quiet ? ProgressStyle::kQuiet
