@@ -50,12 +50,14 @@ struct ShortDivisor {
   uint16_t multiplier = 0;
   uint16_t shift = 0;
   bool exact = false;
+  uint32_t divisor = 0;
 };
 
 inline uint32_t ShortDivide(uint32_t n, ShortDivisor q) { return ((n * q.multiplier) >> 16) >> q.shift; }
 
 inline ShortDivisor MakeShortDivisor(uint32_t d) {
   ShortDivisor q;
+  q.divisor = d;
   if (d < 2 || 255 * d > 0xFFFF) return q;
   const auto shift = static_cast<uint32_t>(std::bit_width(d - 1)) - 1;
   const uint64_t m = ((uint64_t{1} << (16 + shift)) + d - 1) / d;

@@ -2,7 +2,10 @@
 // shares the largest power of two dividing 256 and the side weights; dividing them all by
 // it changes no quotient, and when the window's reduced sum times 255 stays below 2^16 the
 // sums can be kept in 16-bit lanes (twice as many per instruction as the 32-bit path) and
-// divided by a 16-bit multiply-high and shift (radius 2: weights 2, 1, 1 over 4).
+// divided by a 16-bit multiply-high and shift. Radius 2's full window (weights 2, 1, 1
+// over 4) needs no widening at all: floor((2c + a + b) / 4) is the floor of the mean of c
+// and the floor of the mean of a and b, and a floor mean of bytes is their rounded-up mean
+// (pavgb) less the low bit of their difference.
 #pragma once
 
 #include <bit>
@@ -22,6 +25,7 @@ struct ShortTaps {
   int32_t factor = 1;  // the power of two every weight was divided by
   int32_t dist[kTentMaxRadius] = {};
   int32_t w[kTentMaxRadius] = {};
+  bool halves = false;  // centre 2 and one tap of 1: the window of 4 goes by halving means
 };
 
 inline ShortTaps ShortTapsFor(const TentWeights& t) {
@@ -44,14 +48,36 @@ inline ShortTaps ShortTapsFor(const TentWeights& t) {
     s.w[s.count] = w >> low;
     ++s.count;
   }
+  s.halves = s.count == 1 && s.centre == 2 && s.w[0] == 1;
   return s;
 }
 
 #if TENT_LANES_X86
 // 2 x kLanes / 2 sums per step: the low and high halves of each byte vector widened to 16
 // bits; the pack undoes the unpacks' order within each 16-byte half.
+// The tap rows' pointers are copied first: a byte store may alias anything, and the copies
+// keep the compiler from reading them back on every step.
 #define TENT_SHORT_BODY(V)                                                                   \
   const typename V::I z = V::Zero();                                                         \
+  const int32_t n = taps.count;                                                              \
+  const uint8_t* tl_[kTentMaxRadius];                                                        \
+  const uint8_t* th_[kTentMaxRadius];                                                        \
+  typename V::I w_[kTentMaxRadius];                                                          \
+  for (int32_t j = 0; j < n; ++j) {                                                          \
+    tl_[j] = lo[j];                                                                          \
+    th_[j] = hi[j];                                                                          \
+    w_[j] = V::Set16(taps.w[j]);                                                             \
+  }                                                                                          \
+  if (taps.halves && q.divisor == 4) {                                                       \
+    const typename V::I one = V::Set8(1);                                                    \
+    const uint8_t* a_ = tl_[0];                                                              \
+    const uint8_t* b_ = th_[0];                                                              \
+    for (; i + V::kLanes <= end; i += V::kLanes) {                                           \
+      const typename V::I a = V::Load(a_ + i), b = V::Load(b_ + i), cv = V::Load(c + i);     \
+      const typename V::I m = V::Sub8(V::Avg8(a, b), V::And(V::Xor(a, b), one));             \
+      V::Store(out + (i - begin), V::Sub8(V::Avg8(cv, m), V::And(V::Xor(cv, m), one)));       \
+    }                                                                                        \
+  }                                                                                          \
   const typename V::I mul = V::Set16(q.multiplier);                                          \
   const __m128i shift = _mm_cvtsi32_si128(q.shift);                                           \
   const typename V::I wc = V::Set16(taps.centre);                                            \
@@ -59,14 +85,11 @@ inline ShortTaps ShortTapsFor(const TentWeights& t) {
     const typename V::I cv = V::Load(c + i);                                                 \
     typename V::I sl = V::Mullo16(V::Unpacklo8(cv, z), wc);                                  \
     typename V::I sh = V::Mullo16(V::Unpackhi8(cv, z), wc);                                  \
-    for (int32_t j = 0; j < taps.count; ++j) {                                               \
+    for (int32_t j = 0; j < n; ++j) {                                                        \
       typename V::I tl, th;                                                                  \
-      V::TapSum(lo[j] + i, hi[j] + i, z, tl, th);                                            \
-      if (taps.w[j] != 1) {                                                                  \
-        const typename V::I wj = V::Set16(taps.w[j]);                                        \
-        tl = V::Mullo16(tl, wj);                                                             \
-        th = V::Mullo16(th, wj);                                                             \
-      }                                                                                      \
+      V::TapSum(tl_[j] + i, th_[j] + i, z, tl, th);                                          \
+      tl = V::Mullo16(tl, w_[j]);                                                            \
+      th = V::Mullo16(th, w_[j]);                                                            \
       sl = V::Add16(sl, tl);                                                                 \
       sh = V::Add16(sh, th);                                                                 \
     }                                                                                        \
