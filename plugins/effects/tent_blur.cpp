@@ -77,7 +77,8 @@ struct BlurJob {
   std::vector<ShortDivisor> short_row;
   WindowSums sums;
   ExactDivisor interior;               // horizontal divisor of a column with a full window
-  std::vector<uint32_t> column;        // horizontal weight sum per column
+  int32_t left = 0, right = 0;         // lanes of columns with a full horizontal window
+  std::vector<ExactDivisor> edge_div;  // horizontal divisor per lane outside [left, right)
   std::vector<ExactDivisor> row;       // vertical divisor per row
   const uint8_t* zeros = nullptr;      // a row of zero bytes, as wide as a plane row
   int32_t row_offset = 0;              // first row of the chunk being run
@@ -96,13 +97,13 @@ void BlurJob::Band(int32_t begin, int32_t end) {
   // cache between them.
   const bool short_path = short_taps.count > 0;
   const int32_t block = short_path ? 1 : kBlockRows;
-  std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[static_cast<std::size_t>(buf_stride) * kBlockRows]);
+  std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[static_cast<std::size_t>(buf_stride) * block]);
   std::unique_ptr<uint32_t[]> edge(new (std::nothrow) uint32_t[static_cast<std::size_t>(2 * pad)]);
   if (!buf || !edge) {
     failed = true;
     return;
   }
-  for (int32_t r = 0; r < kBlockRows; ++r) {
+  for (int32_t r = 0; r < block; ++r) {
     std::memset(buf.get() + r * buf_stride, 0, static_cast<std::size_t>(pad));
     std::memset(buf.get() + r * buf_stride + pad + lanes, 0, static_cast<std::size_t>(pad));
   }
@@ -117,10 +118,7 @@ void BlurJob::Band(int32_t begin, int32_t end) {
     }
     return;
   }
-  // Lanes of columns with a full horizontal window: [left, right).
-  const int32_t left = std::min(t->radius, p.width) * p.step;
-  const int32_t right = std::max(left, (p.width - t->radius) * p.step);
-
+  const int32_t left = this->left, right = this->right;
   const int32_t strip = std::max(1024, kStripBudget / (block + 2 * t->radius) / 64 * 64);
   for (int32_t y0 = begin; y0 < end; y0 += block) {
     const int32_t y1 = std::min(end, y0 + block);
@@ -158,11 +156,10 @@ void BlurJob::Band(int32_t begin, int32_t end) {
       TentLanes<false>(c, lo, hi, taps, 0, left, {}, nullptr, edge.get());
       TentLanes<false>(c, lo, hi, taps, right, lanes, {}, nullptr, edge.get() + left);
       for (int32_t i = 0; i < left; ++i) {
-        out[i] = static_cast<uint8_t>(edge[static_cast<std::size_t>(i)] / column[static_cast<std::size_t>(i / p.step)]);
+        out[i] = static_cast<uint8_t>(ExactDivide(edge[static_cast<std::size_t>(i)], edge_div[static_cast<std::size_t>(i)]));
       }
-      for (int32_t i = right; i < lanes; ++i) {
-        out[i] = static_cast<uint8_t>(edge[static_cast<std::size_t>(left + i - right)] /
-                                      column[static_cast<std::size_t>(i / p.step)]);
+      for (int32_t i = right, k = left; i < lanes; ++i, ++k) {
+        out[i] = static_cast<uint8_t>(ExactDivide(edge[static_cast<std::size_t>(k)], edge_div[static_cast<std::size_t>(k)]));
       }
     }
   }
@@ -216,10 +213,17 @@ KernelStatus RunPlane(BlurJob& job, const BandRunner& bands, const AbortCheck& a
   }
   job.taps = LaneTapsFor(t);
   job.interior = MakeExactDivisor(job.sums.Sum(t, t.radius, t.radius));
-  job.column.resize(static_cast<std::size_t>(p.width));
-  for (int32_t x = 0; x < p.width; ++x) {
-    job.column[static_cast<std::size_t>(x)] = job.sums.Sum(t, x, p.width - 1 - x);
-  }
+  job.left = std::min(t.radius, p.width) * p.step;
+  job.right = std::max(job.left, (p.width - t.radius) * p.step);
+  const int32_t lanes = p.width * p.step;
+  // A multiply where the edge lanes used to divide.
+  job.edge_div.clear();
+  auto edge_lane = [&](int32_t i) {
+    const int32_t x = i / p.step;
+    job.edge_div.push_back(MakeExactDivisor(job.sums.Sum(t, x, p.width - 1 - x)));
+  };
+  for (int32_t i = 0; i < job.left; ++i) edge_lane(i);
+  for (int32_t i = job.right; i < lanes; ++i) edge_lane(i);
   job.row.resize(static_cast<std::size_t>(p.height));
   for (int32_t y = 0; y < p.height; ++y) {
     job.row[static_cast<std::size_t>(y)] = MakeExactDivisor(job.sums.Sum(t, y, p.height - 1 - y));
