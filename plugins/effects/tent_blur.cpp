@@ -2,8 +2,10 @@
 // per call. Rows go in blocks: the vertical pass runs strip by strip over a block into a
 // zero-padded buffer (the window's rows stay in cache from row to row), then the
 // horizontal pass runs over each buffered row, so the edge columns differ from the
-// interior only in their divisor. Integer arithmetic only, so every thread count and
-// every instruction set gives the same bytes.
+// interior only in their divisor. A window whose sums fit 16 bits goes row by row instead
+// (both passes while the row is in the first-level cache) through the 16-bit lanes, where
+// its divisors allow. Integer arithmetic only, so every thread count and every
+// instruction set gives the same bytes.
 #include "tent_blur.h"
 
 #include <algorithm>

@@ -8,6 +8,7 @@
 // (pavgb) less the low bit of their difference.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -54,9 +55,9 @@ inline ShortTaps ShortTapsFor(const TentWeights& t) {
 
 #if TENT_LANES_X86
 // 2 x kLanes / 2 sums per step: the low and high halves of each byte vector widened to 16
-// bits; the pack undoes the unpacks' order within each 16-byte half.
-// The tap rows' pointers are copied first: a byte store may alias anything, and the copies
-// keep the compiler from reading them back on every step.
+// bits; the pack undoes the unpacks' order within each 16-byte half. The tap rows'
+// pointers are copied first: a byte store may alias anything, and the copies keep the
+// compiler from reading them back on every step.
 #define TENT_SHORT_BODY(V)                                                                   \
   const typename V::I z = V::Zero();                                                         \
   const int32_t n = taps.count;                                                              \

@@ -124,6 +124,7 @@ TEST(ShortTaps, WhichWindowsFitSixteenBits) {
     if (c.count == 0) continue;
     EXPECT_EQ(s.factor, c.factor) << c.r;
     EXPECT_EQ(s.centre, c.centre) << c.r;
+    EXPECT_EQ(s.halves, c.r == 2.0) << c.r;
     for (int32_t j = 0; j < s.count; ++j) {
       EXPECT_EQ(s.w[j], c.w[static_cast<std::size_t>(j)]) << c.r;
       EXPECT_EQ(s.dist[j], j + 1) << c.r;
