@@ -42,4 +42,34 @@ inline uint32_t ExactDivide(uint32_t n, ExactDivisor q) {
   return static_cast<uint32_t>((static_cast<uint64_t>(n) * q.multiplier) >> 32) >> q.shift;
 }
 
+// The same in 16 bits for sums that fit them: floor(n / d) == ((n * multiplier) >> 16) >>
+// shift for every 0 <= n <= 255 * d, found by taking the widest multiplier below 2^16 and
+// checking the largest n of every quotient (the overshoot grows with n). `exact` is false
+// when no multiplier serves, and the caller keeps the 32-bit division.
+struct ShortDivisor {
+  uint16_t multiplier = 0;
+  uint16_t shift = 0;
+  bool exact = false;
+  uint32_t divisor = 0;
+};
+
+inline uint32_t ShortDivide(uint32_t n, ShortDivisor q) { return ((n * q.multiplier) >> 16) >> q.shift; }
+
+inline ShortDivisor MakeShortDivisor(uint32_t d) {
+  ShortDivisor q;
+  q.divisor = d;
+  if (d < 2 || 255 * d > 0xFFFF) return q;
+  const auto shift = static_cast<uint32_t>(std::bit_width(d - 1)) - 1;
+  const uint64_t m = ((uint64_t{1} << (16 + shift)) + d - 1) / d;
+  if (m > 0xFFFF) return q;
+  q.multiplier = static_cast<uint16_t>(m);
+  q.shift = static_cast<uint16_t>(shift);
+  for (uint32_t quotient = 0; quotient <= 255; ++quotient) {
+    const uint32_t high = quotient * d + (quotient == 255 ? 0 : d - 1);
+    if (ShortDivide(high, q) != quotient) return q;
+  }
+  q.exact = true;
+  return q;
+}
+
 }  // namespace lumetra::effects

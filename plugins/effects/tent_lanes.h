@@ -127,6 +127,14 @@ struct Sse2 {
   TENT_V(I Unpacklo16(I a, I b), _mm_unpacklo_epi16(a, b))
   TENT_V(I Unpackhi16(I a, I b), _mm_unpackhi_epi16(a, b))
   TENT_V(I Add16(I a, I b), _mm_add_epi16(a, b))
+  TENT_V(I Set8(int32_t v), _mm_set1_epi8(static_cast<char>(v)))
+  TENT_V(I Avg8(I a, I b), _mm_avg_epu8(a, b))
+  TENT_V(I Sub8(I a, I b), _mm_sub_epi8(a, b))
+  TENT_V(I Xor(I a, I b), _mm_xor_si128(a, b))
+  TENT_V(I Set16(int32_t v), _mm_set1_epi16(static_cast<int16_t>(v)))
+  TENT_V(I Mullo16(I a, I b), _mm_mullo_epi16(a, b))
+  TENT_V(I Mulhi16(I a, I b), _mm_mulhi_epu16(a, b))
+  TENT_V(I Srl16(I a, __m128i s), _mm_srl_epi16(a, s))
   TENT_V(I Add32(I a, I b), _mm_add_epi32(a, b))
   TENT_V(I Madd(I a, I b), _mm_madd_epi16(a, b))
   TENT_V(I MulU32(I a, I b), _mm_mul_epu32(a, b))
@@ -176,6 +184,14 @@ struct Avx2 {
   static inline TENT_AVX2 I Unpacklo16(I a, I b) { return _mm256_unpacklo_epi16(a, b); }
   static inline TENT_AVX2 I Unpackhi16(I a, I b) { return _mm256_unpackhi_epi16(a, b); }
   static inline TENT_AVX2 I Add16(I a, I b) { return _mm256_add_epi16(a, b); }
+  static inline TENT_AVX2 I Set8(int32_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
+  static inline TENT_AVX2 I Avg8(I a, I b) { return _mm256_avg_epu8(a, b); }
+  static inline TENT_AVX2 I Sub8(I a, I b) { return _mm256_sub_epi8(a, b); }
+  static inline TENT_AVX2 I Xor(I a, I b) { return _mm256_xor_si256(a, b); }
+  static inline TENT_AVX2 I Set16(int32_t v) { return _mm256_set1_epi16(static_cast<int16_t>(v)); }
+  static inline TENT_AVX2 I Mullo16(I a, I b) { return _mm256_mullo_epi16(a, b); }
+  static inline TENT_AVX2 I Mulhi16(I a, I b) { return _mm256_mulhi_epu16(a, b); }
+  static inline TENT_AVX2 I Srl16(I a, __m128i s) { return _mm256_srl_epi16(a, s); }
   static inline TENT_AVX2 I Add32(I a, I b) { return _mm256_add_epi32(a, b); }
   static inline TENT_AVX2 I Madd(I a, I b) { return _mm256_madd_epi16(a, b); }
   static inline TENT_AVX2 I MulU32(I a, I b) { return _mm256_mul_epu32(a, b); }
@@ -215,6 +231,14 @@ struct Avx512 {
   static inline TENT_AVX512 I Unpacklo16(I a, I b) { return _mm512_unpacklo_epi16(a, b); }
   static inline TENT_AVX512 I Unpackhi16(I a, I b) { return _mm512_unpackhi_epi16(a, b); }
   static inline TENT_AVX512 I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
+  static inline TENT_AVX512 I Set8(int32_t v) { return _mm512_set1_epi8(static_cast<char>(v)); }
+  static inline TENT_AVX512 I Avg8(I a, I b) { return _mm512_avg_epu8(a, b); }
+  static inline TENT_AVX512 I Sub8(I a, I b) { return _mm512_sub_epi8(a, b); }
+  static inline TENT_AVX512 I Xor(I a, I b) { return _mm512_xor_si512(a, b); }
+  static inline TENT_AVX512 I Set16(int32_t v) { return _mm512_set1_epi16(static_cast<int16_t>(v)); }
+  static inline TENT_AVX512 I Mullo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+  static inline TENT_AVX512 I Mulhi16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
+  static inline TENT_AVX512 I Srl16(I a, __m128i s) { return _mm512_srl_epi16(a, s); }
   static inline TENT_AVX512 I Add32(I a, I b) { return _mm512_add_epi32(a, b); }
   static inline TENT_AVX512 I Madd(I a, I b) { return _mm512_madd_epi16(a, b); }
   static inline TENT_AVX512 I MulU32(I a, I b) { return _mm512_mul_epu32(a, b); }

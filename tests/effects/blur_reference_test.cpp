@@ -8,6 +8,7 @@
 
 #include "exact_divide.h"
 #include "tent_blur.h"
+#include "tent_short_lanes.h"
 
 namespace lumetra::effects {
 namespace {
@@ -87,6 +88,47 @@ TEST(ExactDivide, AllNumeratorsForSmallAndLargestDivisors) {
   for (uint32_t d : {2u, 3u, 255u, 256u, 257u, 384u, 511u, 1000u, 51455u, kExactDivideMax}) {
     const ExactDivisor q = MakeExactDivisor(d);
     for (uint32_t n = 0; n <= 255 * d; ++n) ASSERT_EQ(ExactDivide(n, q), n / d) << d << " " << n;
+  }
+}
+
+TEST(ExactDivide, ShortDivisorIsExactForEveryNumeratorWhenItSaysSo) {
+  int exact = 0;
+  for (uint32_t d = 1; d <= 258; ++d) {
+    const ShortDivisor q = MakeShortDivisor(d);
+    if (!q.exact) continue;
+    ++exact;
+    for (uint32_t n = 0; n <= 255 * d; ++n) ASSERT_EQ(ShortDivide(n, q), n / d) << d << " " << n;
+  }
+  // Every window and edge divisor of the radii that take 16-bit lanes is among them.
+  for (uint32_t d : {2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 16u}) {
+    EXPECT_TRUE(MakeShortDivisor(d).exact) << d;
+  }
+  EXPECT_FALSE(MakeShortDivisor(1).exact);
+  EXPECT_FALSE(MakeShortDivisor(258).exact);  // 255 x 258 needs 17 bits
+  EXPECT_GT(exact, 150);
+}
+
+TEST(ShortTaps, WhichWindowsFitSixteenBits) {
+  struct Case {
+    double r;
+    int32_t count, factor, centre;
+    std::vector<int32_t> w;
+  } cases[] = {
+      {2.0, 1, 128, 2, {1}},      {4.0, 3, 64, 4, {3, 2, 1}}, {1.6, 1, 32, 8, {3}},
+      {3.0, 0, 1, 0, {}},         {2.5, 0, 1, 0, {}},          {1.0, 0, 1, 0, {}},
+      {100.0, 0, 1, 0, {}},       {27.0, 0, 1, 0, {}},
+  };
+  for (const Case& c : cases) {
+    const ShortTaps s = ShortTapsFor(TentWeightsFor(c.r));
+    ASSERT_EQ(s.count, c.count) << c.r;
+    if (c.count == 0) continue;
+    EXPECT_EQ(s.factor, c.factor) << c.r;
+    EXPECT_EQ(s.centre, c.centre) << c.r;
+    EXPECT_EQ(s.halves, c.r == 2.0) << c.r;
+    for (int32_t j = 0; j < s.count; ++j) {
+      EXPECT_EQ(s.w[j], c.w[static_cast<std::size_t>(j)]) << c.r;
+      EXPECT_EQ(s.dist[j], j + 1) << c.r;
+    }
   }
 }
 
@@ -186,7 +228,15 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TentAgainstReference,
                                            SizeCase{33, 7, 2.0}, SizeCase{129, 6, 3.0},
                                            SizeCase{37, 23, 2.5}, SizeCase{300, 1, 5.0},
                                            SizeCase{1, 300, 5.0}, SizeCase{2, 2, 100.0},
-                                           SizeCase{61, 9, 100.0}, SizeCase{45, 230, 99.5}));
+                                           SizeCase{61, 9, 100.0}, SizeCase{45, 230, 99.5},
+                                           // 16-bit lanes (radii 2, 4, 1.6): every vector width
+                                           // with a tail, pictures as small as the window or
+                                           // smaller, edge rows and columns on both sides.
+                                           SizeCase{1, 1, 2.0}, SizeCase{2, 3, 2.0},
+                                           SizeCase{5, 5, 2.0}, SizeCase{70, 9, 2.0},
+                                           SizeCase{3, 40, 2.0}, SizeCase{1, 2, 4.0},
+                                           SizeCase{8, 9, 4.0}, SizeCase{85, 13, 4.0},
+                                           SizeCase{300, 4, 1.6}, SizeCase{2, 70, 1.6}));
 
 TEST(TentBlur, FactorZeroAndTheDefaultAt720AreExactCopies) {
   Image in = Noise(720, 9, 5);
