@@ -3,13 +3,13 @@
 // crossings, not lines x segments. The bisections run in batches of vector lanes: every
 // lane does exactly the float steps of one scalar bisection, so the values do not depend
 // on which crossings share a batch nor on the vector width.
-#include "shape_raster.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#include "shape_raster.h"
 
 namespace lumetra::effects {
 
@@ -139,25 +139,36 @@ struct Task {
   uint8_t seen;
 };
 
+// Whether every lane of a mask is set.
+[[gnu::always_inline]] inline bool Every(Mask4 m) {
+  return __builtin_ia32_movmskps(reinterpret_cast<Float4>(m)) == 0xF;
+}
+
+[[gnu::always_inline]] inline bool Every(Mask8 m) {
+  return Every(__builtin_shufflevector(m, m, 0, 1, 2, 3) &
+               __builtin_shufflevector(m, m, 4, 5, 6, 7));
+}
+
 // Bisection of up to kGroups * W tasks at once: per lane, t from (tA + tB) / 2; stop
 // when |tB - tA| < 1e-6; f = ((a t + b) t + c) t + d - L; rising with f < 0 or falling
 // with f > 0 moves tA to t, else tB; halve; stop when |f| < 1e-4. A finished lane keeps
-// its t.
+// its t. A falling piece runs on the negated cubic and line: rounding is symmetric, so
+// that gives exactly -f, and the test is f < 0 for both.
 template <class F, class M, int W>
 [[gnu::always_inline]] inline void BisectLanes(const Task* tasks, int n, int32_t first,
                                                float* t_out) {
   F a[kGroups]{}, b[kGroups]{}, c[kGroups]{}, d[kGroups]{}, line[kGroups]{};
-  F sign[kGroups]{}, ta[kGroups]{}, tb[kGroups]{}, t[kGroups];
+  F ta[kGroups]{}, tb[kGroups]{}, t[kGroups];
   for (int i = 0; i < n; ++i) {
     const Piece& p = *tasks[i].piece;
     const HermiteAxis& h = p.record->cross;
     const int g = i / W, k = i % W;
-    a[g][k] = h.a;
-    b[g][k] = h.b;
-    c[g][k] = h.c;
-    d[g][k] = h.d;
-    line[g][k] = static_cast<float>(first + tasks[i].line);
-    sign[g][k] = p.pb >= p.pa ? 1.f : -1.f;  // -f is exact: a falling piece tests -f < 0
+    const float sign = p.pb >= p.pa ? 1.f : -1.f;
+    a[g][k] = sign * h.a;
+    b[g][k] = sign * h.b;
+    c[g][k] = sign * h.c;
+    d[g][k] = sign * h.d;
+    line[g][k] = sign * static_cast<float>(first + tasks[i].line);
     ta[g][k] = p.ta;
     tb[g][k] = p.tb;
   }
@@ -172,12 +183,10 @@ template <class F, class M, int W>
       done[g] |= (F)((M)(tb[g] - ta[g]) & no_sign) < 1e-6f;
       all &= done[g];
     }
-    int32_t every = -1;
-    for (int k = 0; k < W; ++k) every &= all[k];
-    if (every == -1) break;
+    if (Every(all)) break;
     for (int g = 0; g < kGroups; ++g) {
       const F f = ((a[g] * t[g] + b[g]) * t[g] + c[g]) * t[g] + d[g] - line[g];
-      const M go = (f * sign[g]) < 0.f;
+      const M go = f < 0.f;
       const M live = ~done[g];
       const M to_a = live & go, to_b = live & ~go;
       ta[g] = (F)(((M)t[g] & to_a) | ((M)ta[g] & ~to_a));
