@@ -118,7 +118,9 @@ class Workers {
 
 void SplitOverThreads(int32_t threads, int32_t rows, int64_t work_per_row, BandFn fn,
                       void* context) {
-  if (threads <= 0) threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+  // Asked once: the count is read from a system file on every call.
+  static const int32_t processors = static_cast<int32_t>(std::thread::hardware_concurrency());
+  if (threads <= 0) threads = processors;
   threads = std::clamp(threads, 1, kMaxThreads);
   if (static_cast<int64_t>(rows) * std::max<int64_t>(work_per_row, 1) < kBandsMinWork) threads = 1;
   threads = std::min(threads, rows);
