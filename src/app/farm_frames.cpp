@@ -1,8 +1,9 @@
 // Frames read back through their input format; the probe of a format's exactness; the movie.
 #include "app/farm_frames.h"
 
+#include <algorithm>
 #include <array>
-#include <span>
+#include <optional>
 
 #include "app/app_hooks.h"
 #include "app/project_store.h"
@@ -17,7 +18,6 @@
 #include "output/movie_assembly.h"
 #include "output/output_get_value.h"
 #include "output/output_validate.h"
-#include "output/sha256.h"
 #include "platform/file_ops.h"
 #include "platform/system_paths.h"
 #include "render/pic.h"
@@ -43,23 +43,10 @@ render::PicPtr ReadFrame(const std::string& file, std::string* error) {
   return pic;
 }
 
-// The manifest's hash of a frame file: the SHA-256 of its pixels as read back.
+// The manifest's hash of a frame file: the digest of its pixels as read back.
 std::string PixelHash(const std::string& file, std::string* error) {
   render::PicPtr pic = ReadFrame(file, error);
-  if (!pic) return {};
-  return output::Sha256Hex(std::span<const uint8_t>(pic->pixels, PixelBytes(*pic)));
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string StemOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  return pic ? PixelDigest(pic.get()) : std::string();
 }
 
 }  // namespace
@@ -130,11 +117,13 @@ std::string AssembleFarmMovie(const FarmPlan& plan, int32_t* frames_written) {
       track = track->next;
     if (track == nullptr) return "the project has no track " + std::to_string(plan.track);
   }
+  const std::optional<OutputPattern> name = ParseOutputPattern(plan.movie);
+  if (!name) return OutputPatternProblem(plan.movie);
   output::OutputSettings s;
   output::OutputComponent& video = s.components[output::kComponentVideo];
   video.SetFormat(format);
-  video.path = FolderOf(plan.movie);
-  video.base_name = StemOf(plan.movie);
+  video.path = name->directory;
+  video.base_name = name->base_name;
   s.aspect = p->settings.pixel_aspect > 0 ? p->settings.pixel_aspect : 1.0f;
   if (p->settings.sampling_rate > 0) s.sample_rate = p->settings.sampling_rate;
   if (p->settings.channels > 0) s.channels = p->settings.channels;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/atomic_write.h"
+
 namespace lumetra::platform {
 namespace {
 std::string TakeDlError(const char* fallback) {
@@ -32,17 +34,22 @@ bool ReadAt(int fd, void* out, std::size_t size, uint64_t offset) {
   return true;
 }
 
-// The loader maps a library's segments as its program headers say and touches pages past
-// the end of a truncated file, which ends the process with SIGBUS. A 64-bit ELF file whose
-// program headers or loadable bytes lie beyond its size is refused first; the reason, or
-// empty. Anything else (no ELF, another class) is left to dlopen's own checks.
-std::string TruncatedElfReason(const std::string& path) {
+// What dlopen must not be given, with the reason; empty for anything else, which is left to
+// dlopen's own checks (no ELF, another class). Not a regular file: the loader's open would
+// wait forever on a FIFO. A 64-bit ELF file whose program headers or loadable bytes lie
+// beyond its size: the loader maps its segments as the headers say and touches pages past
+// the end of the file, which ends the process with SIGBUS.
+std::string RefusedLibraryReason(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return {};
   std::string why;
   struct stat st {};
   Elf64_Ehdr eh{};
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAt(fd, &eh, sizeof eh, 0) &&
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return S_ISREG(st.st_mode) ? std::string() : path + ": " + NotRegularFileText(st.st_mode);
+  }
+  if (ReadAt(fd, &eh, sizeof eh, 0) &&
       eh.e_ident[EI_MAG0] == ELFMAG0 && eh.e_ident[EI_MAG1] == ELFMAG1 &&
       eh.e_ident[EI_MAG2] == ELFMAG2 && eh.e_ident[EI_MAG3] == ELFMAG3 &&
       eh.e_ident[EI_CLASS] == ELFCLASS64) {
@@ -92,7 +99,7 @@ DynamicLibrary::~DynamicLibrary() {
 
 DynamicLibrary DynamicLibrary::Open(const std::string& path) {
   DynamicLibrary lib;
-  if (std::string why = TruncatedElfReason(path); !why.empty()) {
+  if (std::string why = RefusedLibraryReason(path); !why.empty()) {
     lib.error_ = std::move(why);
     return lib;
   }

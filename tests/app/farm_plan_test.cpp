@@ -122,17 +122,17 @@ FarmPlan Plan(const std::string& farm_dir) {
 }
 
 TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
-  const FarmPlan plan = Plan("films/farm");
+  const FarmPlan plan = Plan("films/job");
   ASSERT_EQ(plan.chunks.size(), 3u);
   EXPECT_EQ(
       FarmRenderCommand(plan, 2),
       (std::vector<std::string>{"/opt/lumetra/bin/lumetra", "--render", "films/out/frame####.png",
                                 "films/it's.ZTP", "--frames", "10-11", "--threads", "4",
-                                "--manifest", "films/farm/part-2.txt", "--skip-existing"}));
+                                "--manifest", "films/job/part-2.txt", "--skip-existing"}));
   const std::string script = FarmRenderScript(plan);
   for (const char* line :
        {"#SBATCH --cpus-per-task=4\n", "#SBATCH --partition=render\n",
-        "#SBATCH --output=films/farm/logs/render-%A_%a.out\n", "chunks=(0-4 5-9 10-11)\n",
+        "#SBATCH --output=films/job/logs/render-%A_%a.out\n", "chunks=(0-4 5-9 10-11)\n",
         "exec '/opt/lumetra/bin/lumetra' --render 'films/out/frame####.png' "
         "'films/it'\\''s.ZTP' --frames \"${chunks[$i]}\" --threads 4 --manifest \"$part\" --skip-existing\n"}) {
     EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
@@ -141,25 +141,25 @@ TEST(FarmPlanTest, TaskCommandsScriptsAndSubmissions) {
   const std::string name = FarmJobName(plan, "render");
   EXPECT_NE(script.find("#SBATCH --job-name=" + name + "\n"), std::string::npos) << script;
   EXPECT_EQ(name.rfind("lumetra-render-", 0), 0u);
-  EXPECT_NE(name, FarmJobName(Plan("films/farm2"), "render"));
-  EXPECT_NE(FarmJoinScript(plan).find("exec '/opt/lumetra/bin/lumetra' farm join 'films/farm'\n"),
+  EXPECT_NE(name, FarmJobName(Plan("films/job2"), "render"));
+  EXPECT_NE(FarmJoinScript(plan).find("exec '/opt/lumetra/bin/lumetra' farm join 'films/job'\n"),
             std::string::npos);
   EXPECT_EQ(FarmArraySubmit(plan, {0, 1, 2}),
-            (std::vector<std::string>{"--parsable", "--array=0-2", "films/farm/render.sh"}));
+            (std::vector<std::string>{"--parsable", "--array=0-2", "films/job/render.sh"}));
   EXPECT_EQ(
       FarmJoinSubmit(plan, "41"),
-      (std::vector<std::string>{"--parsable", "--dependency=afterok:41", "films/farm/join.sh"}));
+      (std::vector<std::string>{"--parsable", "--dependency=afterok:41", "films/job/join.sh"}));
   // A resume: the new array must succeed; an earlier array's running tasks must only end.
   EXPECT_EQ(FarmJoinSubmit(plan, "60", {"41", "52"})[1], "--dependency=afterok:60,afterany:41:52");
   EXPECT_EQ(FarmJoinSubmit(plan, "", {"41"})[1], "--dependency=afterany:41");
   EXPECT_EQ(FarmJoinSubmit(plan, ""),
-            (std::vector<std::string>{"--parsable", "films/farm/join.sh"}));
+            (std::vector<std::string>{"--parsable", "films/job/join.sh"}));
   EXPECT_EQ(ArrayIndices({1, 2, 3, 7, 9, 10}), "1-3,7,9-10");
   EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
 }
 
 TEST(FarmPlanTest, StateFileRoundTrip) {
-  const FarmPlan plan = Plan("films/farm");
+  const FarmPlan plan = Plan("films/job");
   const std::string text = FarmStateText(plan, {"40", "52"}, "53");
   FarmState back;
   std::string error;

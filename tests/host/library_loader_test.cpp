@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -47,6 +48,9 @@ TEST_F(LibraryLoaderTest, LoadResultsAndMessages) {
     ASSERT_EQ(in.gcount(), 3000);
     std::ofstream(truncated, std::ios::binary) << bytes;
   }
+  // The loader's open would wait for a writer on a named pipe.
+  const std::string pipe = TempDir() + "/pipe.ztl";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   struct Case {
     std::string path;
     int32_t result;
@@ -64,6 +68,8 @@ TEST_F(LibraryLoaderTest, LoadResultsAndMessages) {
       {text_file, kLibraryCannotLoad, "Can't load plug-in library:\n" + text_file + "\n\n", true},
       {truncated, kLibraryCannotLoad,
        "Can't load plug-in library:\n" + truncated + "\n\n" + truncated + ": truncated", true},
+      {pipe, kLibraryCannotLoad,
+       "Can't load plug-in library:\n" + pipe + "\n\n" + pipe + ": Is a named pipe", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
