@@ -132,12 +132,17 @@ LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, flo
   // A pair entering at k + 1 or later leaves nothing on pixel k, nor does any after it
   // (while k + 1 is exact in float).
   const bool exact = k > -(1 << 24) && k < (1 << 24) - 1;
-  const auto next_pixel = static_cast<float>(k + 1);
+  const auto pixel = static_cast<float>(k), next_pixel = static_cast<float>(k + 1);
   PairSpan p;
   uint32_t sum = 0;
   bool reached = false;
   for (int64_t q = *pair; q < n; q += 2) {
     if (exact && c[q] >= next_pixel) break;
+    // Ends ascend: a pair ending at or below k leaves nothing here nor further on.
+    if (exact && !reached && c[q + 1] <= pixel) {
+      *pair = static_cast<uint32_t>(q + 2);
+      continue;
+    }
     const Pair kind = SpanOf(c[q], c[q + 1], lo, hi, &p);
     if (kind == Pair::kBeyond) break;
     if (kind == Pair::kNone) continue;
@@ -150,9 +155,37 @@ LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, flo
     }
     if (p.i > k) break;
     sum = std::min<uint32_t>(sum + p.At(k), 255);
+    if (sum == 255) break;  // nothing can lower it
   }
   return sum;
 }
+
+// The fill colour, and its blue, green and red spread into 16-bit lanes for Blend.
+struct Paint {
+  uint32_t alpha;   // the colour's own alpha
+  uint32_t opaque;  // the colour's pixel with alpha 255
+  uint64_t lanes;
+
+  explicit Paint(uint32_t colour)
+      : alpha(colour >> 24), opaque(colour | 0xFF000000u), lanes(Spread(colour)) {}
+
+  // Bytes 0..2 of a pixel in lanes 0..2.
+  static uint64_t Spread(uint32_t w) {
+    return (w & 0xFFu) | static_cast<uint64_t>(w & 0xFF00u) << 8 |
+           static_cast<uint64_t>(w & 0xFF0000u) << 16;
+  }
+
+  // The pixel's colours towards the paint by a (1..254), each (p (255 - a) + c a) / 255,
+  // alpha a: the three channels at once, (x + 1 + (x >> 8)) >> 8 being x / 255 for every
+  // x up to 255 x 255.
+  uint32_t Blend(uint32_t pixel, uint32_t a) const {
+    constexpr uint64_t kLow = 0x00FF00FF00FFull, kOne = 0x000100010001ull;
+    const uint64_t x = Spread(pixel) * (255 - a) + lanes * a;
+    const uint64_t q = ((x + kOne + ((x >> 8) & kLow)) >> 8) & kLow;
+    return static_cast<uint32_t>((q & 0xFFu) | (q >> 8 & 0xFF00u) | (q >> 16 & 0xFF0000u)) |
+           a << 24;
+  }
+};
 
 struct CoverJob {
   const ImageView* pic;
@@ -174,8 +207,7 @@ struct CoverJob {
     std::vector<uint32_t> left_pair(static_cast<size_t>(w) + 1, 0u);
     std::vector<uint32_t> right_pair(static_cast<size_t>(w) + 1, 0u);
     const auto col_lo = static_cast<float>(y), col_hi = static_cast<float>(y + h);
-    const uint32_t A = colour >> 24;
-    const uint32_t C[3] = {colour & 0xFFu, (colour >> 8) & 0xFFu, (colour >> 16) & 0xFFu};
+    const Paint paint(colour);
     for (int32_t k = begin; k < end; ++k) {
       // Line k is the lower edge of pixel row k (seen from above), line k + 1 its upper
       // edge (seen from below).
@@ -211,11 +243,11 @@ struct CoverJob {
           }
         }
         if (b == 255 && t == 255) {
-          Interior(px, m, next, A, C);
+          Interior(px, m, next, paint);
         } else if (b == 0 && t == 0) {
           Exterior(px, m, next);
         } else if (b < 255 && b > 0 && t < 255 && t > 0) {
-          for (int32_t i = m; i < next; ++i) Lay(px + 4 * i, (b + t) >> 1, A, C);
+          for (int32_t i = m; i < next; ++i) Lay(px + 4 * i, (b + t) >> 1, paint);
         } else {
           for (int32_t i = m; i < next; ++i) {
             const auto li = static_cast<size_t>(i);
@@ -227,7 +259,7 @@ struct CoverJob {
                                         col_lo, col_hi, at, &right_pair[li + 1]);
             carry_at = i + 1;
             carry = r;
-            Lay(px + 4 * i, Coverage(b, t, l, r), A, C);
+            Lay(px + 4 * i, Coverage(b, t, l, r), paint);
           }
         }
         m = next;
@@ -235,19 +267,30 @@ struct CoverJob {
     }
   }
 
-  LUMETRA_INLINE static void Lay(uint8_t* px, uint32_t v, uint32_t A, const uint32_t* C) {
-    const uint32_t alpha = A * v / 255;
-    px[3] = static_cast<uint8_t>(alpha);
-    if (alpha == 0) return;
-    if (alpha == 255) {
-      px[0] = static_cast<uint8_t>(C[0]);
-      px[1] = static_cast<uint8_t>(C[1]);
-      px[2] = static_cast<uint8_t>(C[2]);
+  LUMETRA_INLINE static void Lay(uint8_t* px, uint32_t v, const Paint& paint) {
+    const uint32_t alpha = paint.alpha * v / 255;
+    if (alpha == 0) {
+      px[3] = 0;
       return;
     }
-    for (int c = 0; c < 3; ++c) {
-      px[c] = static_cast<uint8_t>((px[c] * (255 - alpha) + C[c] * alpha) / 255);
+    uint32_t word = paint.opaque;
+    if (alpha != 255) {
+      std::memcpy(&word, px, 4);
+      word = paint.Blend(word, alpha);
     }
+    std::memcpy(px, &word, 4);
+  }
+
+  // n copies of a pixel. The string store writes whole cache lines without reading them
+  // first: on long runs about twice as fast as a loop of vector stores.
+  LUMETRA_INLINE static void FillWords(uint8_t* p, size_t n, uint32_t word) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (n >= 64) {
+      asm volatile("rep stosl" : "+D"(p), "+c"(n) : "a"(word) : "memory");
+      return;
+    }
+#endif
+    for (size_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, &word, 4);
   }
 
   // Alpha 0, colours kept.
@@ -262,22 +305,20 @@ struct CoverJob {
     }
   }
 
-  // Coverage 255: alpha A, colours towards C by A.
-  LUMETRA_INLINE static void Interior(uint8_t* px, int32_t m0, int32_t m1, uint32_t A,
-                                      const uint32_t* C) {
+  // Coverage 255: the colour's alpha, colours towards it by that alpha.
+  LUMETRA_INLINE static void Interior(uint8_t* px, int32_t m0, int32_t m1, const Paint& paint) {
     uint8_t* p = px + 4 * static_cast<size_t>(m0);
     const auto n = static_cast<size_t>(m1 - m0);
-    if (A == 0) {
+    if (paint.alpha == 0) {
       Exterior(px, m0, m1);
-    } else if (A == 255) {
-      const uint32_t word = C[0] | C[1] << 8 | C[2] << 16 | 0xFF000000u;
-      for (size_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, &word, 4);
+    } else if (paint.alpha == 255) {
+      FillWords(p, n, paint.opaque);
     } else {
       for (size_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 4 * i;
-        for (int c = 0; c < 3; ++c)
-          q[c] = static_cast<uint8_t>((q[c] * (255 - A) + C[c] * A) / 255);
-        q[3] = static_cast<uint8_t>(A);
+        uint32_t word;
+        std::memcpy(&word, p + 4 * i, 4);
+        word = paint.Blend(word, paint.alpha);
+        std::memcpy(p + 4 * i, &word, 4);
       }
     }
   }
