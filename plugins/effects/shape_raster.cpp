@@ -143,6 +143,15 @@ LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, flo
       *pair = static_cast<uint32_t>(q + 2);
       continue;
     }
+    // The common pair: within the line, past pixel k and starting in it or before; what
+    // SpanOf and At would give, without the rest.
+    if (exact && c[q + 1] >= next_pixel && c[q] >= lo && c[q + 1] <= hi) {
+      reached = true;
+      const uint32_t v = c[q] <= pixel ? 255u : PartSample(1.f - (c[q] - pixel));
+      sum = std::min<uint32_t>(sum + v, 255);
+      if (sum == 255) break;
+      continue;
+    }
     const Pair kind = SpanOf(c[q], c[q + 1], lo, hi, &p);
     if (kind == Pair::kBeyond) break;
     if (kind == Pair::kNone) continue;
