@@ -272,7 +272,9 @@ MIX_AVX512 inline __m512i Mixed16(const uint8_t* a, const uint8_t* b, int32_t x,
 // n pixels of one row; carry is 16 x the remainder in every 16-bit lane of a pixel's qword.
 template <bool kA, bool kB>
 MIX_AVX512 void MixRun16(const uint8_t* a, const uint8_t* b, uint8_t* o, int32_t n,
-                         const Wide& wide, __m512i& carry) {
+                         const Wide& constants, __m512i& carry) {
+  // A copy the stores cannot alias, so that the constants stay in registers.
+  const Wide wide = constants;
   __m512i c = carry;
   const __mmask64 all = ~__mmask64{0};
   int32_t x = 0;
