@@ -193,24 +193,29 @@ bool HasAvx2() {
 
 // Sixteen pixels of one row in 16-bit lanes. With d = b - a, a x kA + b x kB = 4096 a + d x kB
 // and d x kB = 4096 hi + r (hi = floor(d kB / 4096), r = d kB mod 4096), so the written value
-// is a + hi + carry, where the carry is 1 when the running sum of r passes a multiple of
-// 4096. The running sum is kept as 16 r in 16-bit lanes: it wraps at 65536 = 16 x 4096, so it
-// is 16 x (remainder) and passed a multiple exactly where it ends below the term just added.
-// a + hi + carry is 0..255, so the byte add may wrap on the way there.
+// is a + hi + carry, the carry being 1 where the row's running sum of r passes a multiple of
+// 4096. pmulhw and pmullw of 16 d by kB give hi and 16 r; summed in 16-bit lanes, 16 r wraps
+// at 16 x 4096, so the lane holds 16 x the remainder and has passed a multiple exactly where
+// it ends below the 16 r just added. a + hi + carry is 0..255, so adding a as bytes is exact.
+// That takes about three fifths of the vector operations of 32-bit sums.
 #define MIX_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-// Byte i of the (a, b) pairs of the even (odd = 0) or odd pixels of a block, a from the first
-// 64 bytes, b from the second: lane pair i / 2 is channel (i / 2) % 4 of pixel 2 (i / 8) + odd.
+// Byte i of the (a, b) byte pairs of a block's even (odd = 0) or odd (odd = 1) pixels, a from
+// the first 64 bytes, b from the second: word i / 2 is channel (i / 2) % 4 of pixel
+// 2 (i / 8) + odd, so qword j holds pixel 2 j + odd.
 constexpr std::array<uint8_t, 64> PairIndex(int odd) {
   std::array<uint8_t, 64> t{};
-  for (int i = 0; i < 64; ++i) t[i] = static_cast<uint8_t>((i % 2) * 64 + 4 * (2 * (i / 8) + odd) + (i % 8) / 2);
+  for (int i = 0; i < 64; ++i)
+    t[i] = static_cast<uint8_t>((i % 2) * 64 + 4 * (2 * (i / 8) + odd) + (i % 8) / 2);
   return t;
 }
 
-// Byte i of the block from the low bytes of the even pixels' words, then the odd ones'.
+// Byte i of a block from the low bytes of the words of the even pixels (first 64 bytes) and
+// the odd ones (second 64).
 constexpr std::array<uint8_t, 64> BackIndex() {
   std::array<uint8_t, 64> t{};
-  for (int i = 0; i < 64; ++i) t[i] = static_cast<uint8_t>((i / 4 % 2) * 64 + 8 * (i / 8) + 2 * (i % 4));
+  for (int i = 0; i < 64; ++i)
+    t[i] = static_cast<uint8_t>((i / 4 % 2) * 64 + 8 * (i / 8) + 2 * (i % 4));
   return t;
 }
 
@@ -243,8 +248,9 @@ struct Wide {
     const __m512i d1 = _mm512_maddubs_epi16(_mm512_permutex2var_epi8(va, odd, vb), weights);
     const __m512i l0 = _mm512_mullo_epi16(d0, k);
     const __m512i l1 = _mm512_mullo_epi16(d1, k);
-    // The pairs' sums, then their running sum over the eight pairs (each step adds the sums
-    // 1, 2, 4 qwords lower; the masked-off qwords have none).
+    // Each pixel pair's sum, then the running sum over the eight pairs (each step adds the
+    // sums 1, 2, 4 qwords lower; the masked-off qwords have none): r1 ends at the odd pixels,
+    // r0 at the even ones.
     __m512i s = _mm512_add_epi16(l0, l1);
     s = _mm512_add_epi16(s, _mm512_maskz_alignr_epi64(0xFE, s, s, 7));
     s = _mm512_add_epi16(s, _mm512_maskz_alignr_epi64(0xFC, s, s, 6));
@@ -291,7 +297,8 @@ MIX_AVX512 void MixRun16(const uint8_t* a, const uint8_t* b, uint8_t* o, int32_t
 }
 
 bool HasAvx512() {
-  static const bool has = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+  static const bool has =
+      __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
   return has;
 }
 #endif
