@@ -66,7 +66,7 @@ void BM_Copy(benchmark::State& state) {
 }
 BENCHMARK(BM_Copy)->Apply(Threads);
 
-void BM_Mix(benchmark::State& state) {
+void MixFrames(benchmark::State& state, MixLanes lanes) {
   const auto a = Frame(1);
   const auto b = Frame(2);
   std::vector<uint8_t> o(a.size());
@@ -75,12 +75,29 @@ void BM_Mix(benchmark::State& state) {
   const PlacedImage out{{o.data(), kW * 4, kW, kH}, 0, 0};
   const BandRunner bands = Bands(state);
   for (auto _ : state) {
-    MixPictures(pa, pb, out, MixShare(0.5), bands);
+    MixPictures(pa, pb, out, MixShare(0.5), bands, {}, lanes);
     benchmark::ClobberMemory();
   }
   Rate(state);
 }
+
+void BM_Mix(benchmark::State& state) { MixFrames(state, MixLanes::kWidest); }
 BENCHMARK(BM_Mix)->Apply(Threads);
+
+// Each path on one thread (lanes: 1 one row, 2 two rows, 3 wide row), where it runs here.
+void BM_MixLanes(benchmark::State& state) {
+  const auto lanes = static_cast<MixLanes>(state.range(1));
+  if (!MixLanesAvailable(lanes)) {
+    state.SkipWithError("not on this processor");
+    return;
+  }
+  MixFrames(state, lanes);
+}
+BENCHMARK(BM_MixLanes)
+    ->ArgNames({"threads", "lanes"})
+    ->ArgsProduct({{1}, {1, 2, 3}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Paste(benchmark::State& state) {
   const auto bg = Frame(1);

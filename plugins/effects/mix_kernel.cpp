@@ -1,6 +1,7 @@
 #include "mix_kernel.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -189,6 +190,117 @@ bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
+
+// Sixteen pixels of one row in 16-bit lanes. With d = b - a, a x kA + b x kB = 4096 a + d x kB
+// and d x kB = 4096 hi + r (hi = floor(d kB / 4096), r = d kB mod 4096), so the written value
+// is a + hi + carry, the carry being 1 where the row's running sum of r passes a multiple of
+// 4096. pmulhw and pmullw of 16 d by kB give hi and 16 r; summed in 16-bit lanes, 16 r wraps
+// at 16 x 4096, so the lane holds 16 x the remainder and has passed a multiple exactly where
+// it ends below the 16 r just added. a + hi + carry is 0..255, so adding a as bytes is exact.
+// That takes about three fifths of the vector operations of 32-bit sums.
+#define MIX_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// Byte i of the (a, b) byte pairs of a block's even (odd = 0) or odd (odd = 1) pixels, a from
+// the first 64 bytes, b from the second: word i / 2 is channel (i / 2) % 4 of pixel
+// 2 (i / 8) + odd, so qword j holds pixel 2 j + odd.
+constexpr std::array<uint8_t, 64> PairIndex(int odd) {
+  std::array<uint8_t, 64> t{};
+  for (int i = 0; i < 64; ++i)
+    t[i] = static_cast<uint8_t>((i % 2) * 64 + 4 * (2 * (i / 8) + odd) + (i % 8) / 2);
+  return t;
+}
+
+// Byte i of a block from the low bytes of the words of the even pixels (first 64 bytes) and
+// the odd ones (second 64).
+constexpr std::array<uint8_t, 64> BackIndex() {
+  std::array<uint8_t, 64> t{};
+  for (int i = 0; i < 64; ++i)
+    t[i] = static_cast<uint8_t>((i / 4 % 2) * 64 + 8 * (i / 8) + 2 * (i % 4));
+  return t;
+}
+
+alignas(64) constexpr std::array<uint8_t, 64> kEvenPairs = PairIndex(0);
+alignas(64) constexpr std::array<uint8_t, 64> kOddPairs = PairIndex(1);
+alignas(64) constexpr std::array<uint8_t, 64> kBack = BackIndex();
+
+template <bool kPresent>
+MIX_AVX512 inline __m512i Block16(const uint8_t* p, int32_t x, __mmask64 m) {
+  if constexpr (kPresent) return _mm512_maskz_loadu_epi8(m, p + 4 * static_cast<size_t>(x));
+  return _mm512_setzero_si512();
+}
+
+// The constants of a row's blocks.
+struct Wide {
+  __m512i even, odd, back, weights, k, ones, last;
+
+  MIX_AVX512 explicit Wide(int32_t kb)
+      : even(_mm512_load_si512(kEvenPairs.data())),
+        odd(_mm512_load_si512(kOddPairs.data())),
+        back(_mm512_load_si512(kBack.data())),
+        weights(_mm512_set1_epi16(static_cast<int16_t>(0x10F0))),  // -16 a + 16 b
+        k(_mm512_set1_epi16(static_cast<int16_t>(kb))),
+        ones(_mm512_set1_epi16(-1)),
+        last(_mm512_set1_epi64(7)) {}
+
+  // The sixteen pixels' bytes before a is added, the carry in and out.
+  MIX_AVX512 __m512i Block(__m512i va, __m512i vb, __m512i& c) const {
+    const __m512i d0 = _mm512_maddubs_epi16(_mm512_permutex2var_epi8(va, even, vb), weights);
+    const __m512i d1 = _mm512_maddubs_epi16(_mm512_permutex2var_epi8(va, odd, vb), weights);
+    const __m512i l0 = _mm512_mullo_epi16(d0, k);
+    const __m512i l1 = _mm512_mullo_epi16(d1, k);
+    // Each pixel pair's sum, then the running sum over the eight pairs (each step adds the
+    // sums 1, 2, 4 qwords lower; the masked-off qwords have none): r1 ends at the odd pixels,
+    // r0 at the even ones.
+    __m512i s = _mm512_add_epi16(l0, l1);
+    s = _mm512_add_epi16(s, _mm512_maskz_alignr_epi64(0xFE, s, s, 7));
+    s = _mm512_add_epi16(s, _mm512_maskz_alignr_epi64(0xFC, s, s, 6));
+    s = _mm512_add_epi16(s, _mm512_maskz_alignr_epi64(0xF0, s, s, 4));
+    const __m512i r1 = _mm512_add_epi16(s, c);
+    const __m512i r0 = _mm512_sub_epi16(r1, l1);
+    c = _mm512_add_epi16(c, _mm512_maskz_permutexvar_epi64(0xFF, last, s));
+    const __m512i h0 = _mm512_mulhi_epi16(d0, k);
+    const __m512i h1 = _mm512_mulhi_epi16(d1, k);
+    const __m512i w0 = _mm512_mask_sub_epi16(h0, _mm512_cmplt_epu16_mask(r0, l0), h0, ones);
+    const __m512i w1 = _mm512_mask_sub_epi16(h1, _mm512_cmplt_epu16_mask(r1, l1), h1, ones);
+    return _mm512_permutex2var_epi8(w0, back, w1);
+  }
+};
+
+// Pixels [x, x + 16) of one row, the bytes m does not select reading 0.
+template <bool kA, bool kB>
+MIX_AVX512 inline __m512i Mixed16(const uint8_t* a, const uint8_t* b, int32_t x, __mmask64 m,
+                                  const Wide& wide, __m512i& c) {
+  const __m512i va = Block16<kA>(a, x, m);
+  const __m512i bytes = wide.Block(va, Block16<kB>(b, x, m), c);
+  return kA ? _mm512_add_epi8(bytes, va) : bytes;
+}
+
+// n pixels of one row; carry is 16 x the remainder in every 16-bit lane of a pixel's qword.
+template <bool kA, bool kB>
+MIX_AVX512 void MixRun16(const uint8_t* a, const uint8_t* b, uint8_t* o, int32_t n,
+                         const Wide& constants, __m512i& carry) {
+  // A copy the stores cannot alias, so that the constants stay in registers.
+  const Wide wide = constants;
+  __m512i c = carry;
+  const __mmask64 all = ~__mmask64{0};
+  int32_t x = 0;
+  for (; x + 16 <= n; x += 16) {
+    _mm512_storeu_si512(o + 4 * static_cast<size_t>(x), Mixed16<kA, kB>(a, b, x, all, wide, c));
+  }
+  if (x < n) {
+    // Pixels past the end read 0 and add nothing to the carry.
+    const __mmask64 m = (__mmask64{1} << (4 * (n - x))) - 1;
+    _mm512_mask_storeu_epi8(o + 4 * static_cast<size_t>(x), m,
+                            Mixed16<kA, kB>(a, b, x, m, wide, c));
+  }
+  carry = c;
+}
+
+bool HasAvx512() {
+  static const bool has =
+      __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+  return has;
+}
 #endif
 
 #endif  // __SSE2__
@@ -199,26 +311,22 @@ struct MixJob {
   PlacedImage out;
   uint32_t ka;
   uint32_t kb;
-  bool pairs;
+  MixLanes lanes;  // kOneRow, kTwoRows or kWideRow
 
   // A piece's first pixel in a source row, or null when the piece does not read it.
   const uint8_t* At(const uint8_t* row, const Span& s, const Piece& piece, bool in) const {
     return in ? row + static_cast<size_t>(s.source_column + piece.begin - s.begin) * 4 : nullptr;
   }
 
-  void Row(int32_t y, const Span& sa, const Span& sb) const {
-    const int32_t w = out.view.width;
+  // Row y piece by piece: mix.template operator()<in_a, in_b>(pa, pb, d, n) where an input
+  // covers, zeros where none does.
+  template <class Mix>
+  void EachPiece(int32_t y, const Span& sa, const Span& sb, Mix&& mix) const {
     const uint8_t* ra = RowAt(a, out.y, y);
     const uint8_t* rb = RowAt(b, out.y, y);
     Piece pieces[5];
-    const int32_t count = Pieces(ra ? sa : Span{}, rb ? sb : Span{}, w, pieces);
+    const int32_t count = Pieces(ra ? sa : Span{}, rb ? sb : Span{}, out.view.width, pieces);
     uint8_t* o = out.view.Row(y);
-#if defined(__SSE2__)
-    __m128i carry = _mm_setzero_si128();
-    const __m128i k = _mm_set1_epi32(static_cast<int32_t>(ka | kb << 16));
-#else
-    uint32_t carry[4] = {0, 0, 0, 0};
-#endif
     for (int32_t i = 0; i < count; ++i) {
       const Piece& piece = pieces[i];
       const uint8_t* pa = At(ra, sa, piece, piece.in_a);
@@ -229,21 +337,34 @@ struct MixJob {
           // No term: every sum keeps its remainder (below 4096) and writes 0.
           std::memset(d, 0, static_cast<size_t>(piece.n) * 4);
         } else {
-#if defined(__SSE2__)
-          MixRun<kA, kB>(pa, pb, d, piece.n, k, carry);
-#else
-          for (size_t j = 0; j < static_cast<size_t>(piece.n) * 4; ++j) {
-            uint32_t s = carry[j & 3];
-            if constexpr (kA) s += pa[j] * ka;
-            if constexpr (kB) s += pb[j] * kb;
-            d[j] = static_cast<uint8_t>(s >> 12);
-            carry[j & 3] = s & 0xFFFu;
-          }
-#endif
+          mix.template operator()<kA, kB>(pa, pb, d, piece.n);
         }
       };
       ByCover(piece, run);
     }
+  }
+
+  void Row(int32_t y, const Span& sa, const Span& sb) const {
+#if defined(__SSE2__)
+    __m128i carry = _mm_setzero_si128();
+    const __m128i k = _mm_set1_epi32(static_cast<int32_t>(ka | kb << 16));
+    EachPiece(y, sa, sb,
+              [&]<bool kA, bool kB>(const uint8_t* pa, const uint8_t* pb, uint8_t* d, int32_t n) {
+                MixRun<kA, kB>(pa, pb, d, n, k, carry);
+              });
+#else
+    uint32_t carry[4] = {0, 0, 0, 0};
+    EachPiece(y, sa, sb,
+              [&]<bool kA, bool kB>(const uint8_t* pa, const uint8_t* pb, uint8_t* d, int32_t n) {
+                for (size_t j = 0; j < static_cast<size_t>(n) * 4; ++j) {
+                  uint32_t s = carry[j & 3];
+                  if constexpr (kA) s += pa[j] * ka;
+                  if constexpr (kB) s += pb[j] * kb;
+                  d[j] = static_cast<uint8_t>(s >> 12);
+                  carry[j & 3] = s & 0xFFFu;
+                }
+              });
+#endif
   }
 
 #if defined(MIX_PAIRS)
@@ -274,18 +395,33 @@ struct MixJob {
   }
 #endif
 
+#if defined(MIX_PAIRS)
+  MIX_AVX512 void RowWide(int32_t y, const Span& sa, const Span& sb) const {
+    const Wide wide(static_cast<int32_t>(kb));
+    __m512i carry = _mm512_setzero_si512();
+    EachPiece(y, sa, sb,
+              [&]<bool kA, bool kB>(const uint8_t* pa, const uint8_t* pb, uint8_t* d, int32_t n) {
+                MixRun16<kA, kB>(pa, pb, d, n, wide, carry);
+              });
+  }
+#endif
+
   void Band(int32_t begin, int32_t end) const {
     const int32_t w = out.view.width;
     const Span sa = SpanOf(out.x, w, a.x, a.view.width);
     const Span sb = SpanOf(out.x, w, b.x, b.view.width);
     int32_t y = begin;
 #if defined(MIX_PAIRS)
+    if (lanes == MixLanes::kWideRow) {
+      for (; y < end; ++y) RowWide(y, sa, sb);
+      return;
+    }
     // Two rows go together when both have a row of A or both have none, and the same for B.
     auto alike = [this](int32_t r) {
       return (RowAt(a, out.y, r) == nullptr) == (RowAt(a, out.y, r + 1) == nullptr) &&
              (RowAt(b, out.y, r) == nullptr) == (RowAt(b, out.y, r + 1) == nullptr);
     };
-    while (pairs && y + 1 < end) {
+    while (lanes == MixLanes::kTwoRows && y + 1 < end) {
       if (alike(y)) {
         RowPair(y, sa, sb);
         y += 2;
@@ -298,7 +434,32 @@ struct MixJob {
   }
 };
 
+// The lanes a request runs on: the widest this processor has, or the one asked for.
+MixLanes Resolved(MixLanes lanes) {
+  if (lanes != MixLanes::kWidest) return MixLanesAvailable(lanes) ? lanes : MixLanes::kOneRow;
+  for (const MixLanes l : {MixLanes::kWideRow, MixLanes::kTwoRows}) {
+    if (MixLanesAvailable(l)) return l;
+  }
+  return MixLanes::kOneRow;
+}
+
 }  // namespace
+
+bool MixLanesAvailable(MixLanes lanes) {
+  switch (lanes) {
+#if defined(MIX_PAIRS)
+    case MixLanes::kTwoRows:
+      return HasAvx2();
+    case MixLanes::kWideRow:
+      return HasAvx512();
+#endif
+    case MixLanes::kWidest:
+    case MixLanes::kOneRow:
+      return true;
+    default:
+      return false;
+  }
+}
 
 int32_t MixShare(double f) {
   if (!(f > 0.0)) return 0;
@@ -311,14 +472,8 @@ KernelStatus MixPictures(const PlacedView& a, const PlacedView& b, const PlacedI
                          MixLanes lanes) {
   if (!ViewUsable(out.view)) return KernelStatus::kNoMemory;
   kb = std::clamp(kb, 0, 4096);
-#if defined(MIX_PAIRS)
-  const bool pairs = lanes == MixLanes::kWidest && HasAvx2();
-#else
-  static_cast<void>(lanes);
-  const bool pairs = false;
-#endif
   const MixJob job{a,     b,    out, static_cast<uint32_t>(4096 - kb), static_cast<uint32_t>(kb),
-                   pairs};
+                   Resolved(lanes)};
   auto band = [&job](int32_t begin, int32_t end) { job.Band(begin, end); };
   return RunChunked(out.view.height, out.view.width * 3, bands, abort, band);
 }

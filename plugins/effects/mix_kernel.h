@@ -10,9 +10,14 @@ namespace lumetra::effects {
 // Share of B in 1/4096: trunc(f x 4096), f clamped to 0..1 (NaN reads as 0).
 int32_t MixShare(double f);
 
-// How many rows the mix runs side by side: kWidest takes two where the processor has
-// 256-bit integer lanes. Every choice gives the same bytes.
-enum class MixLanes { kWidest, kOneRow };
+// Which vector path runs: kWidest the widest this processor has; kOneRow one row at a time
+// in 128-bit lanes (every x86-64), kTwoRows two rows side by side in 256-bit lanes (AVX2),
+// kWideRow sixteen pixels of one row at a time in 16-bit lanes (AVX-512BW and VBMI). A path
+// the processor lacks runs as kOneRow. Every choice gives the same bytes.
+enum class MixLanes { kWidest, kOneRow, kTwoRows, kWideRow };
+
+// Whether MixPictures can run on these lanes here.
+bool MixLanesAvailable(MixLanes lanes);
 
 // out (placed on the union of a and b, every pixel written) = a x (4096 - kb) + b x kb in
 // 1/4096, all four channels, pixels a or b do not cover reading 0. The remainder of each

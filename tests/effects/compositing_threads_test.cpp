@@ -46,12 +46,18 @@ TEST(CompositingThreads, EveryKernelGivesTheSameBytesForAnyBandCount) {
   // bytes must still be the pixel-after-pixel carry's.
   Image want(312, 267, -7, -4, 0);
   effects_test::ReferenceMix(a.Placed(), b.Placed(), want.Out(), 1234);
-  ExpectSameBytes([&](const BandRunner& bands) {
-    Image out(312, 267, -7, -4, 0);
-    EXPECT_EQ(MixPictures(a.Placed(), b.Placed(), out.Out(), 1234, bands), KernelStatus::kOk);
-    EXPECT_EQ(out.px, want.px);
-    return out.px;
-  });
+  for (const MixLanes lanes :
+       {MixLanes::kWidest, MixLanes::kOneRow, MixLanes::kTwoRows, MixLanes::kWideRow}) {
+    if (!MixLanesAvailable(lanes)) continue;
+    SCOPED_TRACE(static_cast<int>(lanes));
+    ExpectSameBytes([&](const BandRunner& bands) {
+      Image out(312, 267, -7, -4, 0);
+      EXPECT_EQ(MixPictures(a.Placed(), b.Placed(), out.Out(), 1234, bands, {}, lanes),
+                KernelStatus::kOk);
+      EXPECT_EQ(out.px, want.px);
+      return out.px;
+    });
+  }
   for (int32_t blend = 0; blend < kPasteBlends; ++blend) {
     SCOPED_TRACE(blend);
     ExpectSameBytes([&](const BandRunner& bands) {

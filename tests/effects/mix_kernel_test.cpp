@@ -46,14 +46,25 @@ Picture Union(const Picture& a, const Picture& b) {
   return Picture(x1 - x0, y1 - y0, x0, y0);
 }
 
+// Every path the kernel has, each where this processor runs it.
+struct Lanes {
+  MixLanes lanes;
+  const char* name;
+};
+constexpr Lanes kLanes[] = {{MixLanes::kWidest, "widest"},
+                            {MixLanes::kOneRow, "one row"},
+                            {MixLanes::kTwoRows, "two rows"},
+                            {MixLanes::kWideRow, "wide row"}};
+
 void ExpectLikeReference(const Picture& a, const Picture& b, int32_t kb) {
   Picture want = Union(a, b);
   ReferenceMix(a.Placed(), b.Placed(), want.Out(), kb);
-  for (const MixLanes lanes : {MixLanes::kWidest, MixLanes::kOneRow}) {
-    SCOPED_TRACE(lanes == MixLanes::kWidest ? "widest" : "one row");
+  for (const Lanes& l : kLanes) {
+    if (!MixLanesAvailable(l.lanes)) continue;
+    SCOPED_TRACE(l.name);
     Picture got = Union(a, b);
     std::fill(got.px.begin(), got.px.end(), uint8_t{0x5A});  // every pixel must be written
-    ASSERT_EQ(MixPictures(a.Placed(), b.Placed(), got.Out(), kb, BandRunner{}, {}, lanes),
+    ASSERT_EQ(MixPictures(a.Placed(), b.Placed(), got.Out(), kb, BandRunner{}, {}, l.lanes),
               KernelStatus::kOk);
     ASSERT_EQ(got.Pixels(), want.Pixels());
   }
@@ -76,6 +87,8 @@ TEST(MixKernel, MatchesTheCarryPixelByPixelOverSharesWidthsAndPlacements) {
       {-3, 2, 1, 0},  // overlapping, B starts left of A and higher
       {5, -1, -2, 3}, // B to the right with a gap on narrow rows, taller
       {1, 1, -2, -2}, // B inside A (where A is wide enough)
+      {-21, 1, 19, 0},  // B alone for a block and more on the left, A alone at the right
+      {23, 0, -40, 0},  // A alone on both sides of B, for more than a block where wide
   };
   for (const int32_t w : {1, 2, 3, 15, 16, 17, 1921}) {
     for (const Place& pl : places) {
@@ -108,13 +121,14 @@ TEST(MixKernel, MatchesTheCarryForEveryShare) {
 }
 
 TEST(MixKernel, HalfOfBlackAndWhiteAlternatesOnEveryRowAndPairing) {
-  for (const int32_t w : {1, 5, 8, 9}) {
+  for (const int32_t w : {1, 5, 8, 9, 16, 17}) {
     Picture a(w, 3, 0, 0);
     Picture b(w, 3, 0, 0);
     std::fill(b.px.begin(), b.px.end(), uint8_t{255});
-    for (const MixLanes lanes : {MixLanes::kWidest, MixLanes::kOneRow}) {
+    for (const Lanes& l : kLanes) {
+      if (!MixLanesAvailable(l.lanes)) continue;
       Picture out(w, 3, 0, 0);
-      ASSERT_EQ(MixPictures(a.Placed(), b.Placed(), out.Out(), 2048, BandRunner{}, {}, lanes),
+      ASSERT_EQ(MixPictures(a.Placed(), b.Placed(), out.Out(), 2048, BandRunner{}, {}, l.lanes),
                 KernelStatus::kOk);
       for (int32_t y = 0; y < 3; ++y) {
         for (int32_t i = 0; i < w * 4; ++i) {
