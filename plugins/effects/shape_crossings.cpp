@@ -88,10 +88,10 @@ void ShapeOutline::Add(const BezierSegment& s, float x_offset, float y_offset) {
 namespace {
 
 // A monotonic piece of a record and the lines [l0, l1) (relative to the first) it reaches,
-// ends included.
+// ends included. sign is 1 for a rising piece, -1 for a falling one.
 struct Piece {
   const SegmentRecord* record;
-  float ta, tb, pa, pb;
+  float ta, tb, pa, pb, sign;
   int32_t l0, l1;
 };
 
@@ -106,9 +106,10 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
     if (r.s2 >= 0.f) cuts[n++] = r.s2;
     cuts[n] = 1.f;
     for (int i = 0; i < n; ++i) {
-      Piece p{&r, cuts[i], cuts[i + 1], 0.f, 0.f, 0, 0};
+      Piece p{&r, cuts[i], cuts[i + 1], 0.f, 0.f, 1.f, 0, 0};
       p.pa = r.cross.Hermite(p.ta);
       p.pb = r.cross.Hermite(p.tb);
+      p.sign = p.pb >= p.pa ? 1.f : -1.f;
       const double lo = std::min(p.pa, p.pb), hi = std::max(p.pa, p.pb);
       // Flat pieces never cross; a line at a shared end belongs to one piece only.
       if (!(lo < hi) || !std::isfinite(lo) || !std::isfinite(hi)) continue;
@@ -123,20 +124,35 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
   return pieces;
 }
 
-// Lanes of four (SSE) or eight (AVX2) floats, two groups of them per batch so that the
-// groups' dependency chains interleave. The operations are plain IEEE float steps, so
-// either width gives the same bits.
+// Lanes of four (SSE) or eight (AVX2, AVX-512) floats, in groups whose dependency chains
+// interleave: two with 16 vector registers, four with 32. The operations are plain IEEE
+// float steps, so any width gives the same bits.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int32_t __attribute__((vector_size(16)));
 using Float8 = float __attribute__((vector_size(32)));
 using Mask8 = int32_t __attribute__((vector_size(32)));
-constexpr int kGroups = 2, kMaxLanes = 8 * kGroups;
+constexpr int kMaxLanes = 32;
 
-// A line a piece crosses strictly between its ends, to be bisected.
-struct Task {
-  const Piece* piece;
-  int32_t line;  // relative to the first
-  uint8_t seen;
+// The lines of one chunk that pieces cross strictly between their ends, one array per
+// field: the bisection's inputs (the cubic and the line negated for a falling piece), its
+// result t, and the other axis' Hermite form to evaluate at t. Padded to whole batches.
+struct Tasks {
+  enum Field { kA, kB, kC, kD, kLine, kTa, kTb, kT, kP0, kP1, kT0, kT1, kValue, kFields };
+  std::vector<float> field;
+  std::vector<int32_t> line;  // relative to the first
+  std::vector<uint8_t> seen;
+  size_t size = 0, capacity = 0;
+
+  float* operator[](Field f) { return field.data() + static_cast<size_t>(f) * capacity; }
+  // Room for n tasks and a batch of padding; forgets the tasks.
+  void Reset(size_t n) {
+    size = 0;
+    if (n + kMaxLanes <= capacity) return;
+    capacity = (n + kMaxLanes) * 2;
+    field.assign(capacity * kFields, 0.f);
+    line.assign(capacity, 0);
+    seen.assign(capacity, 0);
+  }
 };
 
 // Whether every lane of a mask is set.
@@ -149,42 +165,42 @@ struct Task {
                __builtin_shufflevector(m, m, 4, 5, 6, 7));
 }
 
-// Bisection of up to kGroups * W tasks at once: per lane, t from (tA + tB) / 2; stop
-// when |tB - tA| < 1e-6; f = ((a t + b) t + c) t + d - L; rising with f < 0 or falling
-// with f > 0 moves tA to t, else tB; halve; stop when |f| < 1e-4. A finished lane keeps
-// its t. A falling piece runs on the negated cubic and line: rounding is symmetric, so
-// that gives exactly -f, and the test is f < 0 for both.
-template <class F, class M, int W>
-[[gnu::always_inline]] inline void BisectLanes(const Task* tasks, int n, int32_t first,
-                                               float* t_out) {
-  F a[kGroups]{}, b[kGroups]{}, c[kGroups]{}, d[kGroups]{}, line[kGroups]{};
-  F ta[kGroups]{}, tb[kGroups]{}, t[kGroups];
-  for (int i = 0; i < n; ++i) {
-    const Piece& p = *tasks[i].piece;
-    const HermiteAxis& h = p.record->cross;
-    const int g = i / W, k = i % W;
-    const float sign = p.pb >= p.pa ? 1.f : -1.f;
-    a[g][k] = sign * h.a;
-    b[g][k] = sign * h.b;
-    c[g][k] = sign * h.c;
-    d[g][k] = sign * h.d;
-    line[g][k] = sign * static_cast<float>(first + tasks[i].line);
-    ta[g][k] = p.ta;
-    tb[g][k] = p.tb;
+template <class F>
+[[gnu::always_inline]] inline void Load(F* v, const float* p) {
+  std::memcpy(v, p, sizeof *v);
+}
+
+// Bisection of G * W tasks from `at` on: per lane, t from (tA + tB) / 2; stop when
+// |tB - tA| < 1e-6; f = ((a t + b) t + c) t + d - L; rising with f < 0 or falling with
+// f > 0 moves tA to t, else tB; halve; stop when |f| < 1e-4. A finished lane keeps its t.
+// A falling piece runs on the negated cubic and line: rounding is symmetric, so that
+// gives exactly -f, and the test is f < 0 for both.
+template <class F, class M, int W, int G>
+[[gnu::always_inline]] inline void BisectLanes(Tasks* tasks, size_t at) {
+  F a[G], b[G], c[G], d[G], line[G], ta[G], tb[G], t[G];
+  for (int g = 0; g < G; ++g) {
+    const size_t i = at + static_cast<size_t>(g * W);
+    Load(&a[g], (*tasks)[Tasks::kA] + i);
+    Load(&b[g], (*tasks)[Tasks::kB] + i);
+    Load(&c[g], (*tasks)[Tasks::kC] + i);
+    Load(&d[g], (*tasks)[Tasks::kD] + i);
+    Load(&line[g], (*tasks)[Tasks::kLine] + i);
+    Load(&ta[g], (*tasks)[Tasks::kTa] + i);
+    Load(&tb[g], (*tasks)[Tasks::kTb] + i);
   }
-  // Unused lanes have tA = tB and stop at once. Vector casts keep the bits: |v| clears
+  // Padding lanes have tA = tB and stop at once. Vector casts keep the bits: |v| clears
   // the sign bit, selects mix bits by mask.
   const M no_sign = M{} + 0x7FFFFFFF;
-  M done[kGroups]{};
-  for (int g = 0; g < kGroups; ++g) t[g] = (ta[g] + tb[g]) * 0.5f;
+  M done[G]{};
+  for (int g = 0; g < G; ++g) t[g] = (ta[g] + tb[g]) * 0.5f;
   for (;;) {
     M all = M{} - 1;
-    for (int g = 0; g < kGroups; ++g) {
+    for (int g = 0; g < G; ++g) {
       done[g] |= (F)((M)(tb[g] - ta[g]) & no_sign) < 1e-6f;
       all &= done[g];
     }
     if (Every(all)) break;
-    for (int g = 0; g < kGroups; ++g) {
+    for (int g = 0; g < G; ++g) {
       const F f = ((a[g] * t[g] + b[g]) * t[g] + c[g]) * t[g] + d[g] - line[g];
       const M go = f < 0.f;
       const M live = ~done[g];
@@ -196,26 +212,51 @@ template <class F, class M, int W>
       done[g] |= live & ((F)((M)f & no_sign) < 0.0001f);
     }
   }
-  for (int i = 0; i < n; ++i) t_out[i] = t[i / W][i % W];
+  for (int g = 0; g < G; ++g) {
+    std::memcpy((*tasks)[Tasks::kT] + at + static_cast<size_t>(g * W), &t[g], sizeof t[g]);
+  }
 }
 
-void BisectNarrow(const Task* tasks, int n, int32_t first, float* t_out) {
-  BisectLanes<Float4, Mask4, 4>(tasks, n, first, t_out);
+// The other axis at every task's t, as HermiteAxis::Hermite computes it: the same double
+// steps in the same order, so a vectorised loop gives the same bits.
+[[gnu::always_inline]] inline void HermiteLanes(Tasks* tasks) {
+  const float* tv = (*tasks)[Tasks::kT];
+  const float* p0 = (*tasks)[Tasks::kP0];
+  const float* p1 = (*tasks)[Tasks::kP1];
+  const float* t0 = (*tasks)[Tasks::kT0];
+  const float* t1 = (*tasks)[Tasks::kT1];
+  float* out = (*tasks)[Tasks::kValue];
+  for (size_t i = 0; i < tasks->size; ++i) {
+    const double u = tv[i], u2 = u * u, u3 = u2 * u;
+    out[i] = static_cast<float>((2.0 * u3 - 3.0 * u2 + 1.0) * p0[i] +
+                                (-2.0 * u3 + 3.0 * u2) * p1[i] + (u3 - 2.0 * u2 + u) * t0[i] +
+                                (u3 - u2) * t1[i]);
+  }
 }
 
-[[gnu::target("avx2")]] void BisectWide(const Task* tasks, int n, int32_t first, float* t_out) {
-  BisectLanes<Float8, Mask8, 8>(tasks, n, first, t_out);
+template <class F, class M, int W, int G>
+[[gnu::always_inline]] inline void SolveLanes(Tasks* tasks) {
+  for (size_t i = 0; i < tasks->size; i += W * G) BisectLanes<F, M, W, G>(tasks, i);
+  HermiteLanes(tasks);
 }
 
-// Tasks per batch, and the batch's bisection, for this processor.
-struct Bisector {
-  int lanes;
-  void (*run)(const Task*, int, int32_t, float*);
-};
+void SolveNarrow(Tasks* tasks) { SolveLanes<Float4, Mask4, 4, 2>(tasks); }
 
-Bisector PickBisector() {
-  if (__builtin_cpu_supports("avx2")) return {8 * kGroups, BisectWide};
-  return {4 * kGroups, BisectNarrow};
+[[gnu::target("avx2")]] void SolveWide(Tasks* tasks) { SolveLanes<Float8, Mask8, 8, 2>(tasks); }
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void SolveWider(Tasks* tasks) {
+  SolveLanes<Float8, Mask8, 8, 4>(tasks);
+}
+
+using Solver = void (*)(Tasks*);
+
+Solver PickSolver() {
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
+    return SolveWider;
+  }
+  if (__builtin_cpu_supports("avx2")) return SolveWide;
+  return SolveNarrow;
 }
 
 constexpr int32_t kLinesPerChunk = 64;
@@ -238,45 +279,92 @@ struct ChunkCrossings {
 // Buffers one band reuses from chunk to chunk.
 struct ChunkScratch {
   std::vector<Hit> hits, sorted;
-  std::vector<Task> tasks;
+  Tasks tasks;
   std::vector<uint32_t> start, at;
 };
+
+// Lines of a piece strictly inside its span: one task each.
+void AddTasks(const Piece& p, int32_t first, int32_t l0, int32_t l1, uint8_t seen,
+              Tasks* tasks) {
+  const size_t n = static_cast<size_t>(l1 - l0), at = tasks->size;
+  const HermiteAxis &h = p.record->cross, &o = p.record->other;
+  const float s = p.sign;
+  std::fill_n((*tasks)[Tasks::kA] + at, n, s * h.a);
+  std::fill_n((*tasks)[Tasks::kB] + at, n, s * h.b);
+  std::fill_n((*tasks)[Tasks::kC] + at, n, s * h.c);
+  std::fill_n((*tasks)[Tasks::kD] + at, n, s * h.d);
+  std::fill_n((*tasks)[Tasks::kTa] + at, n, p.ta);
+  std::fill_n((*tasks)[Tasks::kTb] + at, n, p.tb);
+  std::fill_n((*tasks)[Tasks::kP0] + at, n, o.p0);
+  std::fill_n((*tasks)[Tasks::kP1] + at, n, o.p1);
+  std::fill_n((*tasks)[Tasks::kT0] + at, n, o.t0);
+  std::fill_n((*tasks)[Tasks::kT1] + at, n, o.t1);
+  float* line = (*tasks)[Tasks::kLine] + at;
+  int32_t* rel = tasks->line.data() + at;
+  for (int32_t l = l0; l < l1; ++l) {
+    *line++ = s * static_cast<float>(first + l);
+    *rel++ = l;
+  }
+  std::fill_n(tasks->seen.data() + at, n, seen);
+  tasks->size += n;
+}
+
+// Clears the batch after the last task: tA = tB = 0 stops its lanes at once.
+void PadTasks(Tasks* tasks) {
+  for (int f = 0; f < Tasks::kFields; ++f) {
+    std::fill_n((*tasks)[static_cast<Tasks::Field>(f)] + tasks->size, kMaxLanes, 0.f);
+  }
+}
+
+// Integers up to this are exact floats.
+constexpr int64_t kExactLine = int64_t{1} << 24;
 
 void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int32_t c1,
                 ChunkScratch* scratch, ChunkCrossings* out) {
   std::vector<Hit>& hits = scratch->hits;
-  std::vector<Task>& tasks = scratch->tasks;
+  Tasks& tasks = scratch->tasks;
   hits.clear();
-  tasks.clear();
+  size_t most = 0;
+  for (const Piece& p : pieces) most += static_cast<size_t>(std::max(std::min(p.l1, c1) - std::max(p.l0, c0), 0));
+  tasks.Reset(most);
   auto hit = [&hits](int32_t l, float v, uint8_t seen) {
     if (std::isfinite(v)) hits.push_back({v, seen, l});
   };
   for (const Piece& p : pieces) {
-    const int32_t l0 = std::max(p.l0, c0), l1 = std::min(p.l1, c1);
+    int32_t l0 = std::max(p.l0, c0), l1 = std::min(p.l1, c1);
+    if (l0 >= l1) continue;
     const float lo = std::min(p.pa, p.pb), hi = std::max(p.pa, p.pb);
-    for (int32_t l = l0; l < l1; ++l) {
+    // A piece ending on the line crosses it at that end.
+    auto end = [&](int32_t l) {
       const auto line = static_cast<float>(first + l);
       const auto seen = static_cast<uint8_t>((line < hi ? kAbove : 0) | (line > lo ? kBelow : 0));
-      // A piece ending on the line crosses it at that end.
       if (line == p.pa) {
         hit(l, p.record->other.Hermite(p.ta), seen);
       } else if (line == p.pb) {
         hit(l, p.record->other.Hermite(p.tb), seen);
       } else {
-        tasks.push_back({&p, l, seen});
+        return seen;
       }
+      return uint8_t{0};
+    };
+    // Lines are exact integers in [lo, hi] here, so only the first and the last can meet an
+    // end, and the others are strictly inside: seen from both sides.
+    const int64_t big = std::max(std::abs(int64_t{first} + l0), std::abs(int64_t{first} + l1 - 1));
+    if (big > kExactLine) {
+      for (int32_t l = l0; l < l1; ++l) {
+        if (const uint8_t seen = end(l)) AddTasks(p, first, l, l + 1, seen, &tasks);
+      }
+      continue;
     }
+    const int32_t i0 = l0 + (end(l0) == 0), i1 = l1 - (l1 - 1 > l0 && end(l1 - 1) == 0);
+    AddTasks(p, first, i0, i1, kAbove | kBelow, &tasks);
   }
-  static const Bisector bisect = PickBisector();
-  const auto lanes = static_cast<size_t>(bisect.lanes);
-  float t[kMaxLanes];
-  for (size_t i = 0; i < tasks.size(); i += lanes) {
-    const int n = static_cast<int>(std::min(lanes, tasks.size() - i));
-    bisect.run(&tasks[i], n, first, t);
-    for (int k = 0; k < n; ++k) {
-      const Task& task = tasks[i + static_cast<size_t>(k)];
-      hit(task.line, task.piece->record->other.Hermite(t[k]), task.seen);
-    }
+  PadTasks(&tasks);
+  static const Solver solve = PickSolver();
+  solve(&tasks);
+  {
+    const float* value = tasks[Tasks::kValue];
+    for (size_t i = 0; i < tasks.size; ++i) hit(tasks.line[i], value[i], tasks.seen[i]);
   }
   // Bucket by line, then sort each line's values.
   const auto lines = static_cast<size_t>(c1 - c0);
