@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
 #include <new>
 
 #include "shape_raster.h"
@@ -131,7 +132,7 @@ using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int32_t __attribute__((vector_size(16)));
 using Float8 = float __attribute__((vector_size(32)));
 using Mask8 = int32_t __attribute__((vector_size(32)));
-constexpr int kMaxLanes = 32;
+constexpr int kMaxLanes = 32;  // the widest batch
 
 // The lines of one chunk that pieces cross strictly between their ends, one array per
 // field: the bisection's inputs (the cubic and the line negated for a falling piece), its
@@ -244,18 +245,70 @@ void SolveNarrow(Tasks* tasks) { SolveLanes<Float4, Mask4, 4, 2>(tasks); }
 
 [[gnu::target("avx2")]] void SolveWide(Tasks* tasks) { SolveLanes<Float8, Mask8, 8, 2>(tasks); }
 
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void SolveWider(Tasks* tasks) {
-  SolveLanes<Float8, Mask8, 8, 4>(tasks);
+#define LUMETRA_AVX512 gnu::target("avx512f,avx512vl,avx512dq,avx512bw")
+
+// BisectLanes with mask registers: the same float steps, each select a masked move.
+template <int G>
+[[gnu::always_inline, LUMETRA_AVX512]] inline void BisectMasked(Tasks* tasks, size_t at) {
+  __m256 a[G], b[G], c[G], d[G], line[G], ta[G], tb[G], t[G];
+  __mmask8 done[G];
+  const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256 half = _mm256_set1_ps(0.5f), zero = _mm256_setzero_ps();
+  const __m256 width = _mm256_set1_ps(1e-6f), near = _mm256_set1_ps(0.0001f);
+  for (int g = 0; g < G; ++g) {
+    const size_t i = at + static_cast<size_t>(g * 8);
+    a[g] = _mm256_loadu_ps((*tasks)[Tasks::kA] + i);
+    b[g] = _mm256_loadu_ps((*tasks)[Tasks::kB] + i);
+    c[g] = _mm256_loadu_ps((*tasks)[Tasks::kC] + i);
+    d[g] = _mm256_loadu_ps((*tasks)[Tasks::kD] + i);
+    line[g] = _mm256_loadu_ps((*tasks)[Tasks::kLine] + i);
+    ta[g] = _mm256_loadu_ps((*tasks)[Tasks::kTa] + i);
+    tb[g] = _mm256_loadu_ps((*tasks)[Tasks::kTb] + i);
+    t[g] = _mm256_mul_ps(_mm256_add_ps(ta[g], tb[g]), half);
+    done[g] = _mm256_cmp_ps_mask(_mm256_and_ps(_mm256_sub_ps(tb[g], ta[g]), no_sign), width,
+                                 _CMP_LT_OQ);
+  }
+  for (;;) {
+    __mmask8 all = done[0];
+    for (int g = 1; g < G; ++g) all &= done[g];
+    if (all == 0xFF) break;
+    for (int g = 0; g < G; ++g) {
+      const __mmask8 live = static_cast<__mmask8>(~done[g]);
+      __m256 f = _mm256_add_ps(_mm256_mul_ps(a[g], t[g]), b[g]);
+      f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), c[g]);
+      f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), d[g]);
+      f = _mm256_sub_ps(f, line[g]);
+      const __mmask8 to_a = _mm256_mask_cmp_ps_mask(live, f, zero, _CMP_LT_OQ);
+      const __mmask8 to_b = live ^ to_a;
+      ta[g] = _mm256_mask_mov_ps(ta[g], to_a, t[g]);
+      tb[g] = _mm256_mask_mov_ps(tb[g], to_b, t[g]);
+      t[g] = _mm256_mask_mov_ps(t[g], live, _mm256_mul_ps(_mm256_add_ps(ta[g], tb[g]), half));
+      done[g] |= _mm256_mask_cmp_ps_mask(live, _mm256_and_ps(f, no_sign), near, _CMP_LT_OQ);
+      done[g] |= _mm256_cmp_ps_mask(_mm256_and_ps(_mm256_sub_ps(tb[g], ta[g]), no_sign), width,
+                                    _CMP_LT_OQ);
+    }
+  }
+  for (int g = 0; g < G; ++g) {
+    _mm256_storeu_ps((*tasks)[Tasks::kT] + at + static_cast<size_t>(g * 8), t[g]);
+  }
 }
+
+[[LUMETRA_AVX512]] void SolveWider(Tasks* tasks) {
+  for (size_t i = 0; i < tasks->size; i += 8 * 4) BisectMasked<4>(tasks, i);
+  HermiteLanes(tasks);
+}
+
+#undef LUMETRA_AVX512
 
 using Solver = void (*)(Tasks*);
 
-Solver PickSolver() {
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
-    return SolveWider;
-  }
-  if (__builtin_cpu_supports("avx2")) return SolveWide;
+Solver PickSolver(CrossingLanes lanes) {
+  static const bool avx512 =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (lanes == CrossingLanes::kWidest && avx512) return SolveWider;
+  if (lanes != CrossingLanes::kSse2 && avx2) return SolveWide;
   return SolveNarrow;
 }
 
@@ -320,7 +373,7 @@ void PadTasks(Tasks* tasks) {
 constexpr int64_t kExactLine = int64_t{1} << 24;
 
 void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int32_t c1,
-                ChunkScratch* scratch, ChunkCrossings* out) {
+                Solver solve, ChunkScratch* scratch, ChunkCrossings* out) {
   std::vector<Hit>& hits = scratch->hits;
   Tasks& tasks = scratch->tasks;
   hits.clear();
@@ -360,7 +413,6 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
     AddTasks(p, first, i0, i1, kAbove | kBelow, &tasks);
   }
   PadTasks(&tasks);
-  static const Solver solve = PickSolver();
   solve(&tasks);
   {
     const float* value = tasks[Tasks::kValue];
@@ -439,7 +491,8 @@ LineCrossings Finish(const LineJob& job) {
 }
 
 // The chunks of every job in one run of row bands.
-void CrossJobs(LineJob* jobs, int n, const BandRunner& bands) {
+void CrossJobs(LineJob* jobs, int n, const BandRunner& bands, CrossingLanes lanes) {
+  const Solver solve = PickSolver(lanes);
   int32_t chunks = 0;
   int64_t crossings = 0;
   for (int i = 0; i < n; ++i) {
@@ -459,7 +512,7 @@ void CrossJobs(LineJob* jobs, int n, const BandRunner& bands) {
         LineJob* j = jobs;
         while (local >= j->chunks) local -= (j++)->chunks;
         const int32_t c0 = local * kLinesPerChunk, c1 = std::min(j->count, c0 + kLinesPerChunk);
-        CrossChunk(j->pieces, j->first, c0, c1, &scratch, &j->found[static_cast<size_t>(local)]);
+        CrossChunk(j->pieces, j->first, c0, c1, solve, &scratch, &j->found[static_cast<size_t>(local)]);
       }
     } catch (const std::bad_alloc&) {
       no_memory = true;
@@ -473,12 +526,12 @@ void CrossJobs(LineJob* jobs, int n, const BandRunner& bands) {
 }  // namespace
 
 LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t first, int32_t count,
-                         const BandRunner& bands) {
+                         const BandRunner& bands, CrossingLanes lanes) {
   LineJob job;
   job.first = first;
   job.count = std::max(count, 0);
   if (job.count > 0) job.pieces = PiecesOf(records, first, job.count);
-  CrossJobs(&job, 1, bands);
+  CrossJobs(&job, 1, bands, lanes);
   return Finish(job);
 }
 
@@ -491,7 +544,7 @@ void CrossOutline(const ShapeOutline& outline, int32_t x, int32_t columns, int32
   jobs[1].count = std::max(columns, 0);
   if (jobs[0].count > 0) jobs[0].pieces = PiecesOf(outline.rows, y, jobs[0].count);
   if (jobs[1].count > 0) jobs[1].pieces = PiecesOf(outline.columns, x, jobs[1].count);
-  CrossJobs(jobs, 2, bands);
+  CrossJobs(jobs, 2, bands, CrossingLanes::kWidest);
   *row_lines = Finish(jobs[0]);
   *column_lines = Finish(jobs[1]);
 }

@@ -138,16 +138,20 @@ void ExpectSameList(const CrossingList& a, const CrossingList& b) {
 TEST(ShapeFastPath, SameCrossingsAsThePlainVersion) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
-    for (int32_t threads : {1, 3}) {
-      const BandRunner bands{nullptr, nullptr, threads};
-      const LineCrossings rows = CrossLines(c.outline.rows, c.y, c.h + 1, bands);
-      const LineCrossings plain_rows = reference::CrossLines(c.outline.rows, c.y, c.h + 1, {});
-      ExpectSameList(rows.above, plain_rows.above);
-      ExpectSameList(rows.below, plain_rows.below);
-      const LineCrossings cols = CrossLines(c.outline.columns, c.x, c.w + 1, bands);
-      const LineCrossings plain_cols = reference::CrossLines(c.outline.columns, c.x, c.w + 1, {});
-      ExpectSameList(cols.above, plain_cols.above);
-      ExpectSameList(cols.below, plain_cols.below);
+    const LineCrossings plain_rows = reference::CrossLines(c.outline.rows, c.y, c.h + 1, {});
+    const LineCrossings plain_cols = reference::CrossLines(c.outline.columns, c.x, c.w + 1, {});
+    for (const CrossingLanes lanes :
+         {CrossingLanes::kWidest, CrossingLanes::kAvx2, CrossingLanes::kSse2}) {
+      SCOPED_TRACE("lanes " + std::to_string(static_cast<int>(lanes)));
+      for (int32_t threads : {1, 3}) {
+        const BandRunner bands{nullptr, nullptr, threads};
+        const LineCrossings rows = CrossLines(c.outline.rows, c.y, c.h + 1, bands, lanes);
+        ExpectSameList(rows.above, plain_rows.above);
+        ExpectSameList(rows.below, plain_rows.below);
+        const LineCrossings cols = CrossLines(c.outline.columns, c.x, c.w + 1, bands, lanes);
+        ExpectSameList(cols.above, plain_cols.above);
+        ExpectSameList(cols.below, plain_cols.below);
+      }
     }
   }
 }
