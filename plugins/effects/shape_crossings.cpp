@@ -322,6 +322,12 @@ struct Hit {
   int32_t line;
 };
 
+// A hit in its line's bucket.
+struct Sorted {
+  float value;
+  uint8_t seen;
+};
+
 // One chunk's crossings, line by line, ascending: per line the count seen from above and
 // from below, and the values of each list one line after the other.
 struct ChunkCrossings {
@@ -331,7 +337,8 @@ struct ChunkCrossings {
 
 // Buffers one band reuses from chunk to chunk.
 struct ChunkScratch {
-  std::vector<Hit> hits, sorted;
+  std::vector<Hit> hits;
+  std::vector<Sorted> sorted;
   Tasks tasks;
   std::vector<uint32_t> start, at;
 };
@@ -414,40 +421,53 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
   }
   PadTasks(&tasks);
   solve(&tasks);
-  {
-    const float* value = tasks[Tasks::kValue];
-    for (size_t i = 0; i < tasks.size; ++i) hit(tasks.line[i], value[i], tasks.seen[i]);
-  }
-  // Bucket by line, then sort each line's values.
+  // Bucket by line, the ends' hits before the tasks' as they were found, then sort each
+  // line's values.
+  const float* value = tasks[Tasks::kValue];
+  const int32_t* task_line = tasks.line.data();
   const auto lines = static_cast<size_t>(c1 - c0);
   std::vector<uint32_t>& start = scratch->start;
   start.assign(lines + 1, 0u);
   for (const Hit& h : hits) ++start[static_cast<size_t>(h.line - c0) + 1];
+  for (size_t i = 0; i < tasks.size; ++i) {
+    start[static_cast<size_t>(task_line[i] - c0) + 1] += std::isfinite(value[i]) ? 1u : 0u;
+  }
   for (size_t i = 0; i < lines; ++i) start[i + 1] += start[i];
-  std::vector<Hit>& sorted = scratch->sorted;
-  sorted.resize(hits.size());
+  const size_t total = start[lines];
+  std::vector<Sorted>& sorted = scratch->sorted;
+  sorted.resize(total);
   std::vector<uint32_t>& at = scratch->at;
   at.assign(start.begin(), start.end() - 1);
-  for (const Hit& h : hits) sorted[at[static_cast<size_t>(h.line - c0)]++] = h;
-  out->above_count.assign(lines, 0u);
-  out->below_count.assign(lines, 0u);
-  out->above.reserve(hits.size());
-  out->below.reserve(hits.size());
-  for (size_t i = 0; i < lines; ++i) {
-    Hit* b = sorted.data() + start[i];
-    Hit* e = sorted.data() + start[i + 1];
-    std::sort(b, e, [](const Hit& x, const Hit& y) { return x.value < y.value; });
-    for (const Hit* h = b; h != e; ++h) {
-      if ((h->seen & kAbove) != 0) {
-        out->above.push_back(h->value);
-        ++out->above_count[i];
-      }
-      if ((h->seen & kBelow) != 0) {
-        out->below.push_back(h->value);
-        ++out->below_count[i];
-      }
+  for (const Hit& h : hits) sorted[at[static_cast<size_t>(h.line - c0)]++] = {h.value, h.seen};
+  for (size_t i = 0; i < tasks.size; ++i) {
+    if (std::isfinite(value[i])) {
+      sorted[at[static_cast<size_t>(task_line[i] - c0)]++] = {value[i], tasks.seen[i]};
     }
   }
+  out->above_count.resize(lines);
+  out->below_count.resize(lines);
+  out->above.resize(total);
+  out->below.resize(total);
+  float* above = out->above.data();
+  float* below = out->below.data();
+  for (size_t i = 0; i < lines; ++i) {
+    Sorted* b = sorted.data() + start[i];
+    Sorted* e = sorted.data() + start[i + 1];
+    // The comparisons alone steer the sort, so its order is that of sorting the hits.
+    std::sort(b, e, [](const Sorted& x, const Sorted& y) { return x.value < y.value; });
+    const float* above_from = above;
+    const float* below_from = below;
+    for (const Sorted* h = b; h != e; ++h) {
+      *above = h->value;
+      above += (h->seen & kAbove) != 0;
+      *below = h->value;
+      below += (h->seen & kBelow) != 0;
+    }
+    out->above_count[i] = static_cast<uint32_t>(above - above_from);
+    out->below_count[i] = static_cast<uint32_t>(below - below_from);
+  }
+  out->above.resize(static_cast<size_t>(above - out->above.data()));
+  out->below.resize(static_cast<size_t>(below - out->below.data()));
 }
 
 void Gather(const std::vector<ChunkCrossings>& chunks, int32_t count, bool above,
