@@ -278,11 +278,15 @@ template <int G>
       f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), c[g]);
       f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), d[g]);
       f = _mm256_sub_ps(f, line[g]);
+      // Both possible midpoints while f is under way: (t + tB) / 2 after a move of tA,
+      // (tA + t) / 2 after one of tB.
+      const __m256 mid_a = _mm256_mul_ps(_mm256_add_ps(t[g], tb[g]), half);
+      const __m256 mid_b = _mm256_mul_ps(_mm256_add_ps(ta[g], t[g]), half);
       const __mmask8 to_a = _mm256_mask_cmp_ps_mask(live, f, zero, _CMP_LT_OQ);
       const __mmask8 to_b = live ^ to_a;
       ta[g] = _mm256_mask_mov_ps(ta[g], to_a, t[g]);
       tb[g] = _mm256_mask_mov_ps(tb[g], to_b, t[g]);
-      t[g] = _mm256_mask_mov_ps(t[g], live, _mm256_mul_ps(_mm256_add_ps(ta[g], tb[g]), half));
+      t[g] = _mm256_mask_mov_ps(_mm256_mask_mov_ps(t[g], to_a, mid_a), to_b, mid_b);
       done[g] |= _mm256_mask_cmp_ps_mask(live, _mm256_and_ps(f, no_sign), near, _CMP_LT_OQ);
       done[g] |= _mm256_cmp_ps_mask(_mm256_and_ps(_mm256_sub_ps(tb[g], ta[g]), no_sign), width,
                                     _CMP_LT_OQ);
