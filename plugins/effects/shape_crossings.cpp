@@ -9,6 +9,7 @@
 #include <cstring>
 #include <immintrin.h>
 #include <new>
+#include <utility>
 
 #include "shape_raster.h"
 
@@ -332,11 +333,15 @@ struct Sorted {
   uint8_t seen;
 };
 
-// One chunk's crossings, line by line, ascending: per line the count seen from above and
-// from below, and the values of each list one line after the other.
-struct ChunkCrossings {
-  std::vector<uint32_t> above_count, below_count;
-  std::vector<float> above, below;
+// Where a chunk writes its crossings: per line of the chunk the count seen from above and
+// from below, and the values of each list one line after the other, ascending per line.
+// The value arrays have room for every crossing the chunk's pieces could make.
+struct ChunkOut {
+  uint32_t *above_count, *below_count;
+  float *above, *below;
+  // Filled by the chunk: how many values each list got.
+  size_t* above_size;
+  size_t* below_size;
 };
 
 // Buffers one band reuses from chunk to chunk.
@@ -383,20 +388,23 @@ void PadTasks(Tasks* tasks) {
 // Integers up to this are exact floats.
 constexpr int64_t kExactLine = int64_t{1} << 24;
 
-void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int32_t c1,
-                Solver solve, ChunkScratch* scratch, ChunkCrossings* out) {
+void CrossChunk(const Piece* pieces, const uint32_t* which, size_t n, int32_t first, int32_t c0,
+                int32_t c1, Solver solve, ChunkScratch* scratch, const ChunkOut& out) {
   std::vector<Hit>& hits = scratch->hits;
   Tasks& tasks = scratch->tasks;
   hits.clear();
   size_t most = 0;
-  for (const Piece& p : pieces) most += static_cast<size_t>(std::max(std::min(p.l1, c1) - std::max(p.l0, c0), 0));
+  for (size_t k = 0; k < n; ++k) {
+    const Piece& p = pieces[which[k]];
+    most += static_cast<size_t>(std::min(p.l1, c1) - std::max(p.l0, c0));
+  }
   tasks.Reset(most);
   auto hit = [&hits](int32_t l, float v, uint8_t seen) {
     if (std::isfinite(v)) hits.push_back({v, seen, l});
   };
-  for (const Piece& p : pieces) {
-    int32_t l0 = std::max(p.l0, c0), l1 = std::min(p.l1, c1);
-    if (l0 >= l1) continue;
+  for (size_t k = 0; k < n; ++k) {
+    const Piece& p = pieces[which[k]];
+    const int32_t l0 = std::max(p.l0, c0), l1 = std::min(p.l1, c1);
     const float lo = std::min(p.pa, p.pb), hi = std::max(p.pa, p.pb);
     // A piece ending on the line crosses it at that end.
     auto end = [&](int32_t l) {
@@ -448,12 +456,8 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
       sorted[at[static_cast<size_t>(task_line[i] - c0)]++] = {value[i], tasks.seen[i]};
     }
   }
-  out->above_count.resize(lines);
-  out->below_count.resize(lines);
-  out->above.resize(total);
-  out->below.resize(total);
-  float* above = out->above.data();
-  float* below = out->below.data();
+  float* above = out.above;
+  float* below = out.below;
   for (size_t i = 0; i < lines; ++i) {
     Sorted* b = sorted.data() + start[i];
     Sorted* e = sorted.data() + start[i + 1];
@@ -467,51 +471,78 @@ void CrossChunk(const std::vector<Piece>& pieces, int32_t first, int32_t c0, int
       *below = h->value;
       below += (h->seen & kBelow) != 0;
     }
-    out->above_count[i] = static_cast<uint32_t>(above - above_from);
-    out->below_count[i] = static_cast<uint32_t>(below - below_from);
+    out.above_count[i] = static_cast<uint32_t>(above - above_from);
+    out.below_count[i] = static_cast<uint32_t>(below - below_from);
   }
-  out->above.resize(static_cast<size_t>(above - out->above.data()));
-  out->below.resize(static_cast<size_t>(below - out->below.data()));
+  *out.above_size = static_cast<size_t>(above - out.above);
+  *out.below_size = static_cast<size_t>(below - out.below);
 }
 
-void Gather(const std::vector<ChunkCrossings>& chunks, int32_t count, bool above,
-            CrossingList* out) {
-  out->offset.assign(static_cast<size_t>(count) + 1, 0u);
-  size_t total = 0;
-  for (const ChunkCrossings& c : chunks) total += (above ? c.above : c.below).size();
-  out->value.clear();
-  out->value.reserve(total);
-  size_t line = 0;
-  for (const ChunkCrossings& c : chunks) {
-    const std::vector<uint32_t>& n = above ? c.above_count : c.below_count;
-    for (uint32_t k : n) {
-      out->offset[line + 1] = out->offset[line] + k;
-      ++line;
-    }
-    const std::vector<float>& v = above ? c.above : c.below;
-    out->value.insert(out->value.end(), v.begin(), v.end());
-  }
-}
-
-// One set of lines to cross: its pieces and, per chunk of lines, what was found.
+// One set of lines to cross: its pieces, the pieces each chunk of lines meets (`which`
+// from `meets[c]` to `meets[c + 1]`), and the lists being built: while the chunks run,
+// offset[l + 1] holds line l's count and chunk c's values start at room[c].
 struct LineJob {
   std::vector<Piece> pieces;
   int32_t first = 0, count = 0, chunks = 0;
-  std::vector<ChunkCrossings> found;
+  std::vector<uint32_t> which;
+  std::vector<size_t> meets, room, above_size, below_size;
+  LineCrossings out;
 };
 
-LineCrossings Finish(const LineJob& job) {
-  LineCrossings out;
-  out.first = job.first;
-  out.count = job.count;
-  if (job.count == 0) {
-    out.above.offset.assign(1, 0u);
-    out.below.offset.assign(1, 0u);
-    return out;
+// The pieces per chunk, in piece order, and the room for each chunk's crossings.
+void PlanChunks(LineJob* j) {
+  const auto chunks = static_cast<size_t>(j->chunks);
+  j->meets.assign(chunks + 1, 0);
+  j->room.assign(chunks + 1, 0);
+  for (const Piece& p : j->pieces) {
+    for (int32_t c = p.l0 / kLinesPerChunk; c * kLinesPerChunk < p.l1; ++c) {
+      const int32_t c0 = c * kLinesPerChunk, c1 = c0 + kLinesPerChunk;
+      ++j->meets[static_cast<size_t>(c) + 1];
+      j->room[static_cast<size_t>(c) + 1] +=
+          static_cast<size_t>(std::min(p.l1, c1) - std::max(p.l0, c0));
+    }
   }
-  Gather(job.found, job.count, true, &out.above);
-  Gather(job.found, job.count, false, &out.below);
-  return out;
+  for (size_t c = 0; c < chunks; ++c) {
+    j->meets[c + 1] += j->meets[c];
+    j->room[c + 1] += j->room[c];
+  }
+  j->which.resize(j->meets[chunks]);
+  std::vector<size_t> at(j->meets.begin(), j->meets.end() - 1);
+  for (size_t i = 0; i < j->pieces.size(); ++i) {
+    const Piece& p = j->pieces[i];
+    for (int32_t c = p.l0 / kLinesPerChunk; c * kLinesPerChunk < p.l1; ++c) {
+      j->which[at[static_cast<size_t>(c)]++] = static_cast<uint32_t>(i);
+    }
+  }
+  j->above_size.assign(chunks, 0);
+  j->below_size.assign(chunks, 0);
+  j->out.first = j->first;
+  j->out.count = j->count;
+  for (CrossingList* list : {&j->out.above, &j->out.below}) {
+    list->offset.assign(static_cast<size_t>(j->count) + 1, 0u);
+    list->value.resize(j->room[chunks]);
+  }
+}
+
+ChunkOut OutOf(LineJob* j, int32_t chunk) {
+  const auto c = static_cast<size_t>(chunk);
+  const size_t line = c * kLinesPerChunk + 1;
+  return {j->out.above.offset.data() + line, j->out.below.offset.data() + line,
+          j->out.above.value.data() + j->room[c], j->out.below.value.data() + j->room[c],
+          &j->above_size[c], &j->below_size[c]};
+}
+
+// Closes the gaps between the chunks' values and turns the counts into offsets.
+void Finish(const LineJob& j, const std::vector<size_t>& size, CrossingList* list) {
+  size_t to = 0;
+  for (size_t c = 0; c < size.size(); ++c) {
+    if (to != j.room[c]) {
+      std::memmove(list->value.data() + to, list->value.data() + j.room[c], size[c] * sizeof(float));
+    }
+    to += size[c];
+  }
+  list->value.resize(to);
+  for (size_t l = 0; l < static_cast<size_t>(j.count); ++l) list->offset[l + 1] += list->offset[l];
 }
 
 // The chunks of every job in one run of row bands.
@@ -523,9 +554,9 @@ void CrossJobs(LineJob* jobs, int n, const BandRunner& bands, CrossingLanes lane
     LineJob& j = jobs[i];
     j.count = std::max(j.count, 0);
     j.chunks = (j.count + kLinesPerChunk - 1) / kLinesPerChunk;
-    j.found.resize(static_cast<size_t>(j.chunks));
+    PlanChunks(&j);
     chunks += j.chunks;
-    for (const Piece& p : j.pieces) crossings += p.l1 - p.l0;
+    crossings += static_cast<int64_t>(j.room[static_cast<size_t>(j.chunks)]);
   }
   std::atomic<bool> no_memory{false};
   auto band = [&](int32_t begin, int32_t end) {
@@ -536,7 +567,10 @@ void CrossJobs(LineJob* jobs, int n, const BandRunner& bands, CrossingLanes lane
         LineJob* j = jobs;
         while (local >= j->chunks) local -= (j++)->chunks;
         const int32_t c0 = local * kLinesPerChunk, c1 = std::min(j->count, c0 + kLinesPerChunk);
-        CrossChunk(j->pieces, j->first, c0, c1, solve, &scratch, &j->found[static_cast<size_t>(local)]);
+        const size_t m0 = j->meets[static_cast<size_t>(local)];
+        const size_t m1 = j->meets[static_cast<size_t>(local) + 1];
+        CrossChunk(j->pieces.data(), j->which.data() + m0, m1 - m0, j->first, c0, c1, solve,
+                   &scratch, OutOf(j, local));
       }
     } catch (const std::bad_alloc&) {
       no_memory = true;
@@ -545,6 +579,10 @@ void CrossJobs(LineJob* jobs, int n, const BandRunner& bands, CrossingLanes lane
   // A bisection costs about what 32 pixels of a kernel do.
   RunBands(bands, chunks, crossings * 32 / std::max(chunks, 1), band);
   if (no_memory) throw std::bad_alloc();
+  for (int i = 0; i < n; ++i) {
+    Finish(jobs[i], jobs[i].above_size, &jobs[i].out.above);
+    Finish(jobs[i], jobs[i].below_size, &jobs[i].out.below);
+  }
 }
 
 }  // namespace
@@ -556,7 +594,7 @@ LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t firs
   job.count = std::max(count, 0);
   if (job.count > 0) job.pieces = PiecesOf(records, first, job.count);
   CrossJobs(&job, 1, bands, lanes);
-  return Finish(job);
+  return std::move(job.out);
 }
 
 void CrossOutline(const ShapeOutline& outline, int32_t x, int32_t columns, int32_t y, int32_t rows,
@@ -569,8 +607,8 @@ void CrossOutline(const ShapeOutline& outline, int32_t x, int32_t columns, int32
   if (jobs[0].count > 0) jobs[0].pieces = PiecesOf(outline.rows, y, jobs[0].count);
   if (jobs[1].count > 0) jobs[1].pieces = PiecesOf(outline.columns, x, jobs[1].count);
   CrossJobs(jobs, 2, bands, CrossingLanes::kWidest);
-  *row_lines = Finish(jobs[0]);
-  *column_lines = Finish(jobs[1]);
+  *row_lines = std::move(jobs[0].out);
+  *column_lines = std::move(jobs[1].out);
 }
 
 }  // namespace lumetra::effects
