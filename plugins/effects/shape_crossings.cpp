@@ -126,14 +126,14 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
   return pieces;
 }
 
-// Lanes of four (SSE) or eight (AVX2, AVX-512) floats, in groups whose dependency chains
-// interleave: two with 16 vector registers, four with 32. The operations are plain IEEE
-// float steps, so any width gives the same bits.
+// Lanes of four (SSE), eight (AVX2) or sixteen (AVX-512) floats, in groups whose
+// dependency chains interleave: two with 16 vector registers, four with 32. The operations
+// are plain IEEE float steps, so any width gives the same bits.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int32_t __attribute__((vector_size(16)));
 using Float8 = float __attribute__((vector_size(32)));
 using Mask8 = int32_t __attribute__((vector_size(32)));
-constexpr int kMaxLanes = 32;  // the widest batch
+constexpr int kMaxLanes = 64;  // the widest batch
 
 // The lines of one chunk that pieces cross strictly between their ends, one array per
 // field: the bisection's inputs (the cubic and the line negated for a falling piece), its
@@ -248,58 +248,59 @@ void SolveNarrow(Tasks* tasks) { SolveLanes<Float4, Mask4, 4, 2>(tasks); }
 
 #define LUMETRA_AVX512 gnu::target("avx512f,avx512vl,avx512dq,avx512bw")
 
-// BisectLanes with mask registers: the same float steps, each select a masked move.
+// BisectLanes with mask registers: the same float steps, each select a masked move. Zmm
+// lanes even where 512-bit operations are split in two: half the instructions.
 template <int G>
 [[gnu::always_inline, LUMETRA_AVX512]] inline void BisectMasked(Tasks* tasks, size_t at) {
-  __m256 a[G], b[G], c[G], d[G], line[G], ta[G], tb[G], t[G];
-  __mmask8 done[G];
-  const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-  const __m256 half = _mm256_set1_ps(0.5f), zero = _mm256_setzero_ps();
-  const __m256 width = _mm256_set1_ps(1e-6f), near = _mm256_set1_ps(0.0001f);
+  __m512 a[G], b[G], c[G], d[G], line[G], ta[G], tb[G], t[G];
+  __mmask16 done[G];
+  const __m512 no_sign = _mm512_castsi512_ps(_mm512_set1_epi32(0x7FFFFFFF));
+  const __m512 half = _mm512_set1_ps(0.5f), zero = _mm512_setzero_ps();
+  const __m512 width = _mm512_set1_ps(1e-6f), near = _mm512_set1_ps(0.0001f);
   for (int g = 0; g < G; ++g) {
-    const size_t i = at + static_cast<size_t>(g * 8);
-    a[g] = _mm256_loadu_ps((*tasks)[Tasks::kA] + i);
-    b[g] = _mm256_loadu_ps((*tasks)[Tasks::kB] + i);
-    c[g] = _mm256_loadu_ps((*tasks)[Tasks::kC] + i);
-    d[g] = _mm256_loadu_ps((*tasks)[Tasks::kD] + i);
-    line[g] = _mm256_loadu_ps((*tasks)[Tasks::kLine] + i);
-    ta[g] = _mm256_loadu_ps((*tasks)[Tasks::kTa] + i);
-    tb[g] = _mm256_loadu_ps((*tasks)[Tasks::kTb] + i);
-    t[g] = _mm256_mul_ps(_mm256_add_ps(ta[g], tb[g]), half);
-    done[g] = _mm256_cmp_ps_mask(_mm256_and_ps(_mm256_sub_ps(tb[g], ta[g]), no_sign), width,
+    const size_t i = at + static_cast<size_t>(g * 16);
+    a[g] = _mm512_loadu_ps((*tasks)[Tasks::kA] + i);
+    b[g] = _mm512_loadu_ps((*tasks)[Tasks::kB] + i);
+    c[g] = _mm512_loadu_ps((*tasks)[Tasks::kC] + i);
+    d[g] = _mm512_loadu_ps((*tasks)[Tasks::kD] + i);
+    line[g] = _mm512_loadu_ps((*tasks)[Tasks::kLine] + i);
+    ta[g] = _mm512_loadu_ps((*tasks)[Tasks::kTa] + i);
+    tb[g] = _mm512_loadu_ps((*tasks)[Tasks::kTb] + i);
+    t[g] = _mm512_mul_ps(_mm512_add_ps(ta[g], tb[g]), half);
+    done[g] = _mm512_cmp_ps_mask(_mm512_and_ps(_mm512_sub_ps(tb[g], ta[g]), no_sign), width,
                                  _CMP_LT_OQ);
   }
   for (;;) {
-    __mmask8 all = done[0];
+    __mmask16 all = done[0];
     for (int g = 1; g < G; ++g) all &= done[g];
-    if (all == 0xFF) break;
+    if (all == 0xFFFF) break;
     for (int g = 0; g < G; ++g) {
-      const __mmask8 live = static_cast<__mmask8>(~done[g]);
-      __m256 f = _mm256_add_ps(_mm256_mul_ps(a[g], t[g]), b[g]);
-      f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), c[g]);
-      f = _mm256_add_ps(_mm256_mul_ps(f, t[g]), d[g]);
-      f = _mm256_sub_ps(f, line[g]);
+      const __mmask16 live = static_cast<__mmask16>(~done[g]);
+      __m512 f = _mm512_add_ps(_mm512_mul_ps(a[g], t[g]), b[g]);
+      f = _mm512_add_ps(_mm512_mul_ps(f, t[g]), c[g]);
+      f = _mm512_add_ps(_mm512_mul_ps(f, t[g]), d[g]);
+      f = _mm512_sub_ps(f, line[g]);
       // Both possible midpoints while f is under way: (t + tB) / 2 after a move of tA,
       // (tA + t) / 2 after one of tB.
-      const __m256 mid_a = _mm256_mul_ps(_mm256_add_ps(t[g], tb[g]), half);
-      const __m256 mid_b = _mm256_mul_ps(_mm256_add_ps(ta[g], t[g]), half);
-      const __mmask8 to_a = _mm256_mask_cmp_ps_mask(live, f, zero, _CMP_LT_OQ);
-      const __mmask8 to_b = live ^ to_a;
-      ta[g] = _mm256_mask_mov_ps(ta[g], to_a, t[g]);
-      tb[g] = _mm256_mask_mov_ps(tb[g], to_b, t[g]);
-      t[g] = _mm256_mask_mov_ps(_mm256_mask_mov_ps(t[g], to_a, mid_a), to_b, mid_b);
-      done[g] |= _mm256_mask_cmp_ps_mask(live, _mm256_and_ps(f, no_sign), near, _CMP_LT_OQ);
-      done[g] |= _mm256_cmp_ps_mask(_mm256_and_ps(_mm256_sub_ps(tb[g], ta[g]), no_sign), width,
+      const __m512 mid_a = _mm512_mul_ps(_mm512_add_ps(t[g], tb[g]), half);
+      const __m512 mid_b = _mm512_mul_ps(_mm512_add_ps(ta[g], t[g]), half);
+      const __mmask16 to_a = _mm512_mask_cmp_ps_mask(live, f, zero, _CMP_LT_OQ);
+      const __mmask16 to_b = live ^ to_a;
+      ta[g] = _mm512_mask_mov_ps(ta[g], to_a, t[g]);
+      tb[g] = _mm512_mask_mov_ps(tb[g], to_b, t[g]);
+      t[g] = _mm512_mask_mov_ps(_mm512_mask_mov_ps(t[g], to_a, mid_a), to_b, mid_b);
+      done[g] |= _mm512_mask_cmp_ps_mask(live, _mm512_and_ps(f, no_sign), near, _CMP_LT_OQ);
+      done[g] |= _mm512_cmp_ps_mask(_mm512_and_ps(_mm512_sub_ps(tb[g], ta[g]), no_sign), width,
                                     _CMP_LT_OQ);
     }
   }
   for (int g = 0; g < G; ++g) {
-    _mm256_storeu_ps((*tasks)[Tasks::kT] + at + static_cast<size_t>(g * 8), t[g]);
+    _mm512_storeu_ps((*tasks)[Tasks::kT] + at + static_cast<size_t>(g * 16), t[g]);
   }
 }
 
 [[LUMETRA_AVX512]] void SolveWider(Tasks* tasks) {
-  for (size_t i = 0; i < tasks->size; i += 8 * 4) BisectMasked<4>(tasks, i);
+  for (size_t i = 0; i < tasks->size; i += 16 * 4) BisectMasked<4>(tasks, i);
   HermiteLanes(tasks);
 }
 
