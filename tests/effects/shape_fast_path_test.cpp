@@ -117,6 +117,10 @@ std::vector<Case> Cases() {
       {"open polyline", Polygon({{1.f, 0.f}, {10.f, 16.f}, {18.f, 3.f}}, false), 20, 18, 0, 0},
       {"single-column picture", Circle(5.5f, 5.f, 4.f), 1, 12, 5, 0},
       {"single-row picture", Circle(5.5f, 5.f, 4.f), 12, 1, 0, 5},
+      // Past 2^24 a line's float is not its integer: more than one line can meet a vertex.
+      {"beyond exact integers",
+       Polygon({{16777216.f, 2.3f}, {16777230.f, 4.1f}, {16777226.f, 14.7f}, {16777208.f, 12.2f}}),
+       32, 16, 16777200, 0},
   };
 }
 
