@@ -3,11 +3,12 @@
 // crossings, not lines x segments. The bisections run in batches of vector lanes: every
 // lane does exactly the float steps of one scalar bisection, so the values do not depend
 // on which crossings share a batch nor on the vector width.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <immintrin.h>
 #include <new>
 #include <utility>
 
@@ -230,9 +231,9 @@ template <class F, class M, int W, int G>
   float* out = (*tasks)[Tasks::kValue];
   for (size_t i = 0; i < tasks->size; ++i) {
     const double u = tv[i], u2 = u * u, u3 = u2 * u;
-    out[i] = static_cast<float>((2.0 * u3 - 3.0 * u2 + 1.0) * p0[i] +
-                                (-2.0 * u3 + 3.0 * u2) * p1[i] + (u3 - 2.0 * u2 + u) * t0[i] +
-                                (u3 - u2) * t1[i]);
+    out[i] =
+        static_cast<float>((2.0 * u3 - 3.0 * u2 + 1.0) * p0[i] + (-2.0 * u3 + 3.0 * u2) * p1[i] +
+                           (u3 - 2.0 * u2 + u) * t0[i] + (u3 - u2) * t1[i]);
   }
 }
 
@@ -242,9 +243,13 @@ template <class F, class M, int W, int G>
   HermiteLanes(tasks);
 }
 
-void SolveNarrow(Tasks* tasks) { SolveLanes<Float4, Mask4, 4, 2>(tasks); }
+void SolveNarrow(Tasks* tasks) {
+  SolveLanes<Float4, Mask4, 4, 2>(tasks);
+}
 
-[[gnu::target("avx2")]] void SolveWide(Tasks* tasks) { SolveLanes<Float8, Mask8, 8, 2>(tasks); }
+[[gnu::target("avx2")]] void SolveWide(Tasks* tasks) {
+  SolveLanes<Float8, Mask8, 8, 2>(tasks);
+}
 
 #define LUMETRA_AVX512 gnu::target("avx512f,avx512vl,avx512dq,avx512bw")
 
@@ -267,8 +272,8 @@ template <int G>
     ta[g] = _mm512_loadu_ps((*tasks)[Tasks::kTa] + i);
     tb[g] = _mm512_loadu_ps((*tasks)[Tasks::kTb] + i);
     t[g] = _mm512_mul_ps(_mm512_add_ps(ta[g], tb[g]), half);
-    done[g] = _mm512_cmp_ps_mask(_mm512_and_ps(_mm512_sub_ps(tb[g], ta[g]), no_sign), width,
-                                 _CMP_LT_OQ);
+    done[g] =
+        _mm512_cmp_ps_mask(_mm512_and_ps(_mm512_sub_ps(tb[g], ta[g]), no_sign), width, _CMP_LT_OQ);
   }
   for (;;) {
     __mmask16 all = done[0];
@@ -354,8 +359,7 @@ struct ChunkScratch {
 };
 
 // Lines of a piece strictly inside its span: one task each.
-void AddTasks(const Piece& p, int32_t first, int32_t l0, int32_t l1, uint8_t seen,
-              Tasks* tasks) {
+void AddTasks(const Piece& p, int32_t first, int32_t l0, int32_t l1, uint8_t seen, Tasks* tasks) {
   const size_t n = static_cast<size_t>(l1 - l0), at = tasks->size;
   const HermiteAxis &h = p.record->cross, &o = p.record->other;
   const float s = p.sign;
@@ -420,8 +424,9 @@ void CrossChunk(const Piece* pieces, const uint32_t* which, size_t n, int32_t fi
       }
       return uint8_t{0};
     };
-    // Lines are exact integers in [lo, hi] here, so only the first and the last can meet an
-    // end, and the others are strictly inside: seen from both sides.
+    // Up to 2^24 the lines are exact floats in [lo, hi]: only the first and the last can
+    // meet an end, and the others lie strictly inside, seen from both sides. Beyond, each
+    // line is asked.
     const int64_t big = std::max(std::abs(int64_t{first} + l0), std::abs(int64_t{first} + l1 - 1));
     if (big > kExactLine) {
       for (int32_t l = l0; l < l1; ++l) {
@@ -528,9 +533,12 @@ void PlanChunks(LineJob* j) {
 ChunkOut OutOf(LineJob* j, int32_t chunk) {
   const auto c = static_cast<size_t>(chunk);
   const size_t line = c * kLinesPerChunk + 1;
-  return {j->out.above.offset.data() + line, j->out.below.offset.data() + line,
-          j->out.above.value.data() + j->room[c], j->out.below.value.data() + j->room[c],
-          &j->above_size[c], &j->below_size[c]};
+  return {j->out.above.offset.data() + line,
+          j->out.below.offset.data() + line,
+          j->out.above.value.data() + j->room[c],
+          j->out.below.value.data() + j->room[c],
+          &j->above_size[c],
+          &j->below_size[c]};
 }
 
 // Closes the gaps between the chunks' values and turns the counts into offsets.
@@ -538,7 +546,8 @@ void Finish(const LineJob& j, const std::vector<size_t>& size, CrossingList* lis
   size_t to = 0;
   for (size_t c = 0; c < size.size(); ++c) {
     if (to != j.room[c]) {
-      std::memmove(list->value.data() + to, list->value.data() + j.room[c], size[c] * sizeof(float));
+      std::memmove(list->value.data() + to, list->value.data() + j.room[c],
+                   size[c] * sizeof(float));
     }
     to += size[c];
   }
