@@ -127,9 +127,10 @@ std::vector<Piece> PiecesOf(const std::vector<SegmentRecord>& records, int32_t f
   return pieces;
 }
 
-// Lanes of four (SSE), eight (AVX2) or sixteen (AVX-512) floats, in groups whose
-// dependency chains interleave: two with 16 vector registers, four with 32. The operations
-// are plain IEEE float steps, so any width gives the same bits.
+// Lanes of four (SSE), eight (AVX2) or sixteen (AVX-512) floats, in three or four groups
+// whose dependency chains interleave (the loop waits on them, not on the spills of the
+// narrow sets' loop-invariant inputs). The operations are plain IEEE float steps, so any
+// width gives the same bits.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = int32_t __attribute__((vector_size(16)));
 using Float8 = float __attribute__((vector_size(32)));
@@ -208,10 +209,12 @@ template <class F, class M, int W, int G>
       const M go = f < 0.f;
       const M live = ~done[g];
       const M to_a = live & go, to_b = live & ~go;
+      // Both possible midpoints while f is under way: (t + tB) / 2 after a move of tA,
+      // (tA + t) / 2 after one of tB.
+      const F mid_a = (t[g] + tb[g]) * 0.5f, mid_b = (ta[g] + t[g]) * 0.5f;
       ta[g] = (F)(((M)t[g] & to_a) | ((M)ta[g] & ~to_a));
       tb[g] = (F)(((M)t[g] & to_b) | ((M)tb[g] & ~to_b));
-      const F mid = (ta[g] + tb[g]) * 0.5f;
-      t[g] = (F)(((M)mid & live) | ((M)t[g] & ~live));
+      t[g] = (F)(((M)mid_a & to_a) | ((M)mid_b & to_b) | ((M)t[g] & ~live));
       done[g] |= live & ((F)((M)f & no_sign) < 0.0001f);
     }
   }
@@ -244,11 +247,11 @@ template <class F, class M, int W, int G>
 }
 
 void SolveNarrow(Tasks* tasks) {
-  SolveLanes<Float4, Mask4, 4, 2>(tasks);
+  SolveLanes<Float4, Mask4, 4, 3>(tasks);
 }
 
 [[gnu::target("avx2")]] void SolveWide(Tasks* tasks) {
-  SolveLanes<Float8, Mask8, 8, 2>(tasks);
+  SolveLanes<Float8, Mask8, 8, 4>(tasks);
 }
 
 #define LUMETRA_AVX512 gnu::target("avx512f,avx512vl,avx512dq,avx512bw")
