@@ -67,9 +67,13 @@ struct LineCrossings {
   CrossingList above, below;
 };
 
+// Which vector lanes the crossings' bisections run on: kWidest takes the widest the
+// processor has, kAvx2 and kSse2 no more than those. Every choice gives the same bits.
+enum class CrossingLanes { kWidest, kAvx2, kSse2 };
+
 // Throws std::bad_alloc when memory runs out.
 LineCrossings CrossLines(const std::vector<SegmentRecord>& records, int32_t first, int32_t count,
-                         const BandRunner& bands);
+                         const BandRunner& bands, CrossingLanes lanes = CrossingLanes::kWidest);
 
 // The row lines y .. y + rows - 1 and the column lines x .. x + columns - 1 of an outline,
 // crossed in one run of bands; the same lists as CrossLines gives. Throws std::bad_alloc

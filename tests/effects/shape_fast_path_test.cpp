@@ -117,6 +117,10 @@ std::vector<Case> Cases() {
       {"open polyline", Polygon({{1.f, 0.f}, {10.f, 16.f}, {18.f, 3.f}}, false), 20, 18, 0, 0},
       {"single-column picture", Circle(5.5f, 5.f, 4.f), 1, 12, 5, 0},
       {"single-row picture", Circle(5.5f, 5.f, 4.f), 12, 1, 0, 5},
+      // Past 2^24 a line's float is not its integer: more than one line can meet a vertex.
+      {"beyond exact integers",
+       Polygon({{16777216.f, 2.3f}, {16777230.f, 4.1f}, {16777226.f, 14.7f}, {16777208.f, 12.2f}}),
+       32, 16, 16777200, 0},
   };
 }
 
@@ -138,16 +142,20 @@ void ExpectSameList(const CrossingList& a, const CrossingList& b) {
 TEST(ShapeFastPath, SameCrossingsAsThePlainVersion) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
-    for (int32_t threads : {1, 3}) {
-      const BandRunner bands{nullptr, nullptr, threads};
-      const LineCrossings rows = CrossLines(c.outline.rows, c.y, c.h + 1, bands);
-      const LineCrossings plain_rows = reference::CrossLines(c.outline.rows, c.y, c.h + 1, {});
-      ExpectSameList(rows.above, plain_rows.above);
-      ExpectSameList(rows.below, plain_rows.below);
-      const LineCrossings cols = CrossLines(c.outline.columns, c.x, c.w + 1, bands);
-      const LineCrossings plain_cols = reference::CrossLines(c.outline.columns, c.x, c.w + 1, {});
-      ExpectSameList(cols.above, plain_cols.above);
-      ExpectSameList(cols.below, plain_cols.below);
+    const LineCrossings plain_rows = reference::CrossLines(c.outline.rows, c.y, c.h + 1, {});
+    const LineCrossings plain_cols = reference::CrossLines(c.outline.columns, c.x, c.w + 1, {});
+    for (const CrossingLanes lanes :
+         {CrossingLanes::kWidest, CrossingLanes::kAvx2, CrossingLanes::kSse2}) {
+      SCOPED_TRACE("lanes " + std::to_string(static_cast<int>(lanes)));
+      for (int32_t threads : {1, 3}) {
+        const BandRunner bands{nullptr, nullptr, threads};
+        const LineCrossings rows = CrossLines(c.outline.rows, c.y, c.h + 1, bands, lanes);
+        ExpectSameList(rows.above, plain_rows.above);
+        ExpectSameList(rows.below, plain_rows.below);
+        const LineCrossings cols = CrossLines(c.outline.columns, c.x, c.w + 1, bands, lanes);
+        ExpectSameList(cols.above, plain_cols.above);
+        ExpectSameList(cols.below, plain_cols.below);
+      }
     }
   }
 }
