@@ -6,6 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace lumetra::effects {
 namespace {
 
@@ -63,6 +67,43 @@ inline int32_t Blend(int32_t f, int32_t g, int32_t sf, int32_t sg, const uint8_t
   return f;
 }
 
+#if defined(__SSE2__)
+// The blends that have a vector form: four pixels at e = 255, colours only (the alpha bytes
+// are set after).
+template <PasteBlend kBlend>
+inline constexpr bool kVectorBlend =
+    kBlend == PasteBlend::kNormal || kBlend == PasteBlend::kMultiply ||
+    kBlend == PasteBlend::kScreen || kBlend == PasteBlend::kLighten ||
+    kBlend == PasteBlend::kDarken || kBlend == PasteBlend::kDifference;
+
+// x / 255 in 16-bit lanes, exact for x up to 255 x 255: (x + 1 + (x >> 8)) >> 8.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)),
+                        8);
+}
+
+// f x g' / 255 (+ g) per byte, g' = g or 255 - g.
+template <bool kScreen>
+inline __m128i ProductOver255(__m128i f, __m128i g) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i gg = kScreen ? _mm_sub_epi8(_mm_set1_epi8(-1), g) : g;
+  __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(f, zero), _mm_unpacklo_epi8(gg, zero)));
+  __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(f, zero), _mm_unpackhi_epi8(gg, zero)));
+  const __m128i q = _mm_packus_epi16(lo, hi);
+  return kScreen ? _mm_add_epi8(q, g) : q;  // f (255 - g) / 255 + g <= 255
+}
+
+template <PasteBlend kBlend>
+inline __m128i BlendBlock(__m128i f, __m128i g) {
+  if constexpr (kBlend == PasteBlend::kNormal) return f;
+  if constexpr (kBlend == PasteBlend::kMultiply) return ProductOver255<false>(f, g);
+  if constexpr (kBlend == PasteBlend::kScreen) return ProductOver255<true>(f, g);
+  if constexpr (kBlend == PasteBlend::kLighten) return _mm_max_epu8(f, g);
+  if constexpr (kBlend == PasteBlend::kDarken) return _mm_min_epu8(f, g);
+  return _mm_or_si128(_mm_subs_epu8(f, g), _mm_subs_epu8(g, f));  // kDifference
+}
+#endif
+
 struct PasteJob {
   PlacedView bg, fg, ext;
   PlacedImage out;
@@ -76,6 +117,33 @@ struct PasteJob {
 
   template <PasteBlend kBlend>
   void Foreground(uint8_t* o, const uint8_t* f, int32_t n) const {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    // Where the alpha is the output's own (no method reads the foreground) and the opacity
+    // is full, a block of four pixels of alpha 255 is pasted at e = 255: its colours are
+    // the blend itself, its alpha 255. Other blocks take the pixel steps below.
+    if constexpr (kVectorBlend<kBlend>) {
+      if ((p.method < 2 || p.method > 5) && e_of[255] == 255) {
+        const __m128i alpha = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+        for (; x + 4 <= n; x += 4, o += 16, f += 16) {
+          const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+          if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(g, alpha), alpha)) != 0xFFFF) {
+            Pixels<kBlend>(o, f, 4);
+            continue;
+          }
+          const __m128i fv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                           _mm_or_si128(BlendBlock<kBlend>(fv, g), alpha));
+        }
+      }
+    }
+#endif
+    Pixels<kBlend>(o, f, n - x);
+  }
+
+  // Pixel by pixel.
+  template <PasteBlend kBlend>
+  void Pixels(uint8_t* o, const uint8_t* f, int32_t n) const {
     const int32_t method = p.method;
     const int32_t source = p.source;
     for (int32_t x = 0; x < n; ++x, o += 4, f += 4) {
@@ -114,18 +182,37 @@ struct PasteJob {
   }
 
   // Alpha from the external picture's opacity source; the source chosen once per row.
+  // Pixels as words (blue in the low byte), so that the loops vectorise.
   void ExternalAlpha(uint8_t* d, const uint8_t* e, int32_t n) const {
     auto run = [&](auto value) {
-      for (int32_t x = 0; x < n; ++x) d[4 * x + 3] = static_cast<uint8_t>(value(e + 4 * x));
+      for (size_t x = 0; x < static_cast<size_t>(n); ++x) {
+        uint32_t ew, dw;
+        std::memcpy(&ew, e + 4 * x, 4);
+        std::memcpy(&dw, d + 4 * x, 4);
+        dw = (dw & 0x00FFFFFFu) | value(ew) << 24;
+        std::memcpy(d + 4 * x, &dw, 4);
+      }
     };
     switch (p.source) {
-      case 0: return run([](const uint8_t* px) { return px[2]; });
-      case 1: return run([](const uint8_t* px) { return px[1]; });
-      case 2: return run([](const uint8_t* px) { return px[0]; });
-      case 3: return run([](const uint8_t* px) { return px[3]; });
-      case 4: return run([](const uint8_t* px) { return (px[0] + px[1] + px[2]) / 3; });
-      case 5: return run([](const uint8_t*) { return 255; });
-      default: return run([](const uint8_t*) { return 0; });
+      case 0: return run([](uint32_t w) { return w >> 16 & 0xFFu; });
+      case 1: return run([](uint32_t w) { return w >> 8 & 0xFFu; });
+      case 2: return run([](uint32_t w) { return w & 0xFFu; });
+      case 3: return run([](uint32_t w) { return w >> 24; });
+      case 4:
+        return run(
+            [](uint32_t w) { return ((w & 0xFFu) + (w >> 8 & 0xFFu) + (w >> 16 & 0xFFu)) / 3; });
+      case 5: return run([](uint32_t) { return 0xFFu; });
+      default: return run([](uint32_t) { return 0u; });
+    }
+  }
+
+  // The background's colours with alpha 0.
+  static void Colours(uint8_t* o, const uint8_t* b, int32_t n) {
+    for (size_t x = 0; x < static_cast<size_t>(n); ++x) {
+      uint32_t w;
+      std::memcpy(&w, b + 4 * x, 4);
+      w &= 0x00FFFFFFu;
+      std::memcpy(o + 4 * x, &w, 4);
     }
   }
 
@@ -138,8 +225,7 @@ struct PasteJob {
       uint8_t* o = out.view.Row(y);
       const uint8_t* b = RowAt(bg, out.y, y);
       if (b != nullptr) {
-        std::memcpy(o, b, static_cast<size_t>(w) * 4);
-        for (int32_t x = 0; x < w; ++x) o[4 * x + 3] = 0;
+        Colours(o, b, w);
       } else {
         std::memset(o, 0, static_cast<size_t>(w) * 4);
       }
