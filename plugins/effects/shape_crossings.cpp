@@ -471,7 +471,16 @@ void CrossChunk(const Piece* pieces, const uint32_t* which, size_t n, int32_t fi
     Sorted* b = sorted.data() + start[i];
     Sorted* e = sorted.data() + start[i + 1];
     // The comparisons alone steer the sort, so its order is that of sorting the hits.
-    std::sort(b, e, [](const Sorted& x, const Sorted& y) { return x.value < y.value; });
+    // An outline mostly crosses a line in one sweep, the hits already ascending or
+    // descending: those take a pass, not a sort.
+    auto ascending = [](const Sorted& x, const Sorted& y) { return x.value < y.value; };
+    if (!std::is_sorted(b, e, ascending)) {
+      if (std::is_sorted(b, e, [](const Sorted& x, const Sorted& y) { return x.value > y.value; })) {
+        std::reverse(b, e);
+      } else {
+        std::sort(b, e, ascending);
+      }
+    }
     const float* above_from = above;
     const float* below_from = below;
     for (const Sorted* h = b; h != e; ++h) {

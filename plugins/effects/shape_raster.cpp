@@ -6,10 +6,13 @@
 // cost is the crossings plus one pass over the output.
 #include "shape_raster.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace lumetra::effects {
@@ -17,6 +20,7 @@ namespace lumetra::effects {
 namespace {
 
 #define LUMETRA_INLINE [[gnu::always_inline]] inline
+#define LUMETRA_INLINE_LAMBDA __attribute__((always_inline))
 
 LUMETRA_INLINE uint8_t Coverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) {
   const int32_t bi = static_cast<int32_t>(b), ti = static_cast<int32_t>(t);
@@ -42,11 +46,16 @@ LUMETRA_INLINE uint8_t Coverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) 
   } else {
     v = (li != 0 ? ti * li : ri * ti) / 510;
   }
-  return static_cast<uint8_t>(std::clamp(v, 0, 255));
+  return static_cast<uint8_t>(std::min(std::max(v, 0), 255));
 }
 
 LUMETRA_INLINE uint32_t PartSample(float part) {
   return static_cast<uint32_t>(part * 255.f);
+}
+
+// min(max(v, 0), 1) as two selects; std::min and std::max on floats become branches here.
+LUMETRA_INLINE float Clamp01(float v) {
+  return _mm_cvtss_f32(_mm_min_ss(_mm_max_ss(_mm_set_ss(v), _mm_setzero_ps()), _mm_set_ss(1.f)));
 }
 
 // What one pair of crossings (s entering, e leaving) leaves on the samples of a line
@@ -123,11 +132,25 @@ LUMETRA_INLINE void LineRuns(const float* c, const float* end, int32_t origin, i
   }
 }
 
-// The sample at absolute position k of one line's crossings, the same as its runs would
-// give. `pair` (index of a first value, even) only moves forward: pairs before it end
+// Runs as steps: each step's value holds from its position up to the next step's, and a
+// last step at `extent` ends them, so two lines' steps merge without searching.
+LUMETRA_INLINE void Steps(const std::vector<Run>& runs, int32_t extent, std::vector<Run>* steps) {
+  steps->clear();
+  int32_t at = 0;
+  for (const Run& r : runs) {
+    if (r.begin > at) steps->push_back({at, 0, 0u});
+    steps->push_back({r.begin, 0, r.value});
+    at = r.end;
+  }
+  if (at < extent) steps->push_back({at, 0, 0u});
+  steps->push_back({extent, 0, 0u});
+}
+
+// The sum at absolute position k of one line's pairs from *pair on, the same as its runs
+// would give. `pair` (index of a first value, even) only moves forward: pairs before it end
 // below k, and the positions asked of one line never go down.
-LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, float hi, int32_t k,
-                                 uint32_t* pair) {
+LUMETRA_INLINE uint32_t SumFrom(const float* c, const float* end, float lo, float hi, int32_t k,
+                                uint32_t* pair) {
   const int64_t n = (end - c) & ~int64_t{1};
   // A pair entering at k + 1 or later leaves nothing on pixel k, nor does any after it
   // (while k + 1 is exact in float).
@@ -169,6 +192,62 @@ LUMETRA_INLINE uint32_t SampleAt(const float* c, const float* end, float lo, flo
   return sum;
 }
 
+// Where one column line's pairs stand for the rows asked so far: the first pair that
+// may still reach them, its values and the next pair's entry, held beside the other
+// columns' so that a row asks no far-off list until a pair ends. Past the last pair the
+// values are infinite, which reads as 0.
+struct Cursor {
+  // Before the first row asked: the first step lands on pair 0.
+  static constexpr uint32_t kUnset = ~uint32_t{1};
+  static constexpr float kNever = std::numeric_limits<float>::infinity();
+
+  float s = -kNever, e = -kNever, after = -kNever;
+  uint32_t q = kUnset;
+
+  LUMETRA_INLINE void Point(const float* c, const float* end, uint32_t at) {
+    const int64_t n = (end - c) & ~int64_t{1};
+    q = at;
+    s = at < n ? c[at] : kNever;
+    e = at < n ? c[at + 1] : kNever;
+    after = at + 2 < n ? c[at + 2] : kNever;
+  }
+};
+
+// The sample of line `line` of a list at absolute position k, as SumFrom gives it from
+// the cursor's pair.
+LUMETRA_INLINE uint32_t SampleAt(const CrossingList& list, int32_t line, float lo, float hi,
+                                 int32_t k, Cursor* u) {
+  const bool exact = k > -(1 << 24) && k < (1 << 24) - 1;
+  const auto pixel = static_cast<float>(k), next_pixel = static_cast<float>(k + 1);
+  if (exact) {
+    if (u->e <= pixel) {
+      // Pairs ending at or below k leave nothing here nor further on.
+      const float* c = list.Begin(line);
+      const int64_t n = (list.End(line) - c) & ~int64_t{1};
+      int64_t q = static_cast<uint32_t>(u->q + 2);
+      while (q < n && c[q + 1] <= pixel) q += 2;
+      u->Point(c, list.End(line), static_cast<uint32_t>(q));
+    }
+    // Within the line, the pair entering at k + 1 or later leaves 0 (as 1 - (s - k)
+    // clamped says), one passing the pixel's end leaves the part from its entry, and one
+    // ending in the pixel the part up to e, when no later pair enters the pixel.
+    const float s = u->s, e = u->e;
+    const bool within = (s >= lo) & (e <= hi);
+    const bool passes = (s >= next_pixel) | ((e >= next_pixel) & within);
+    const bool ends = (e < next_pixel) & within & (u->after >= next_pixel);
+    const float from_entry = Clamp01(1.f - (s - pixel));
+    const float to_end = e - _mm_cvtss_f32(_mm_max_ss(_mm_set_ss(s), _mm_set_ss(pixel)));
+    // Both parts made, one kept by a mask: which case holds follows no pattern.
+    const uint32_t keep = 0u - static_cast<uint32_t>(passes);
+    const uint32_t v = (PartSample(from_entry) & keep) | (PartSample(to_end) & ~keep);
+    if (static_cast<uint32_t>(passes) + static_cast<uint32_t>(ends) != 0) return v;
+  }
+  uint32_t q = u->q == Cursor::kUnset ? 0 : u->q;
+  const uint32_t sum = SumFrom(list.Begin(line), list.End(line), lo, hi, k, &q);
+  if (q != u->q) u->Point(list.Begin(line), list.End(line), q);
+  return sum;
+}
+
 // The fill colour, and its blue, green and red spread into 16-bit lanes for Blend.
 struct Paint {
   uint32_t alpha;   // the colour's own alpha
@@ -196,6 +275,22 @@ struct Paint {
   }
 };
 
+// What a pixel span's lower and upper samples b and t make of it: filled or clear, the
+// mean of two parts, or one of Coverage's cases that ask the left and right samples.
+enum class SpanKind : uint8_t { kInterior, kExterior, kHalves, kSides, kOneSide, kNear };
+
+// A sample's level: 0 none, 1 part, 2 all.
+LUMETRA_INLINE int Level(uint32_t v) {
+  return (v != 0) + (v == 255);
+}
+
+// By Level(b) * 3 + Level(t).
+constexpr SpanKind kSpanKind[9] = {
+    SpanKind::kExterior, SpanKind::kOneSide, SpanKind::kSides,     // b = 0
+    SpanKind::kOneSide,  SpanKind::kHalves,  SpanKind::kNear,      // b part
+    SpanKind::kSides,    SpanKind::kNear,    SpanKind::kInterior,  // b = 255
+};
+
 struct CoverJob {
   const ImageView* pic;
   const LineCrossings* rows;
@@ -210,11 +305,10 @@ struct CoverJob {
 
   LUMETRA_INLINE void Rows(int32_t begin, int32_t end) {
     const int32_t w = pic->width, h = pic->height;
-    std::vector<Run> lower, upper;
-    lower.reserve(64);
-    upper.reserve(64);
-    std::vector<uint32_t> left_pair(static_cast<size_t>(w) + 1, 0u);
-    std::vector<uint32_t> right_pair(static_cast<size_t>(w) + 1, 0u);
+    std::vector<Run> lower, upper, lower_steps, upper_steps;
+    for (std::vector<Run>* v : {&lower, &upper, &lower_steps, &upper_steps}) v->reserve(64);
+    // Left samples read the column lines seen from above, right ones those seen from below.
+    std::vector<Cursor> left(static_cast<size_t>(w) + 1), right(static_cast<size_t>(w) + 1);
     const auto col_lo = static_cast<float>(y), col_hi = static_cast<float>(y + h);
     const Paint paint(colour);
     for (int32_t k = begin; k < end; ++k) {
@@ -228,60 +322,69 @@ struct CoverJob {
       // m - 1 is the left sample of pixel m.
       int32_t carry_at = -1;
       uint32_t carry = 0;
-      size_t ib = 0, it = 0;
+      Steps(lower, w, &lower_steps);
+      Steps(upper, w, &upper_steps);
+      const Run* lo_step = lower_steps.data();
+      const Run* up_step = upper_steps.data();
       int32_t m = 0;
       while (m < w) {
-        while (ib < lower.size() && lower[ib].end <= m) ++ib;
-        while (it < upper.size() && upper[it].end <= m) ++it;
-        uint32_t b = 0, t = 0;
-        int32_t next = w;
-        if (ib < lower.size()) {
-          if (lower[ib].begin <= m) {
-            b = lower[ib].value;
-            next = std::min(next, lower[ib].end);
-          } else {
-            next = std::min(next, lower[ib].begin);
-          }
-        }
-        if (it < upper.size()) {
-          if (upper[it].begin <= m) {
-            t = upper[it].value;
-            next = std::min(next, upper[it].end);
-          } else {
-            next = std::min(next, upper[it].begin);
-          }
-        }
-        if (b == 255 && t == 255) {
-          Interior(px, m, next, paint);
-        } else if (b == 0 && t == 0) {
-          Exterior(px, m, next);
-        } else if (b < 255 && b > 0 && t < 255 && t > 0) {
-          for (int32_t i = m; i < next; ++i) Lay(px + 4 * i, (b + t) >> 1, paint);
-        } else {
+        const int32_t lower_next = lo_step[1].begin, upper_next = up_step[1].begin;
+        // A select, not a branch: which line's step comes next follows no pattern.
+        const int32_t gap = lower_next - upper_next;
+        const int32_t next = upper_next + (gap & (gap >> 31));
+        const uint32_t b = lo_step->value, t = up_step->value;
+        lo_step += lower_next == next;
+        up_step += upper_next == next;
+        // The pixels between ask their column lines. Coverage's case follows from b and
+        // t alone, so it is settled once per span: x is the one of b and t that is
+        // neither 0 nor 255 where there is one.
+        auto edges = [&](auto cover) LUMETRA_INLINE_LAMBDA {
           for (int32_t i = m; i < next; ++i) {
             const auto li = static_cast<size_t>(i);
             const uint32_t l = carry_at == i && (*same)[li] != 0
                                    ? carry
-                                   : SampleAt(columns->above.Begin(i), columns->above.End(i),
-                                              col_lo, col_hi, at, &left_pair[li]);
-            const uint32_t r = SampleAt(columns->below.Begin(i + 1), columns->below.End(i + 1),
-                                        col_lo, col_hi, at, &right_pair[li + 1]);
+                                   : SampleAt(columns->above, i, col_lo, col_hi, at, &left[li]);
+            const uint32_t r = SampleAt(columns->below, i + 1, col_lo, col_hi, at, &right[li + 1]);
             carry_at = i + 1;
             carry = r;
-            Lay(px + 4 * i, Coverage(b, t, l, r), paint);
+            Lay(px + 4 * i, cover(static_cast<int32_t>(l), static_cast<int32_t>(r)), paint);
           }
+        };
+        const auto x_part = static_cast<int32_t>(b + t) - (b == 255 || t == 255 ? 255 : 0);
+        switch (kSpanKind[Level(b) * 3 + Level(t)]) {
+          case SpanKind::kInterior:
+            Interior(px, m, next, paint);
+            break;
+          case SpanKind::kExterior:
+            Exterior(px, m, next);
+            break;
+          case SpanKind::kHalves:
+            for (int32_t i = m; i < next; ++i) Lay(px + 4 * i, (b + t) >> 1, paint);
+            break;
+          case SpanKind::kSides:
+            edges([](int32_t l, int32_t r) { return static_cast<uint32_t>((r + l) >> 1); });
+            break;
+          case SpanKind::kOneSide:
+            edges([x_part](int32_t l, int32_t r) {
+              return static_cast<uint32_t>(x_part * (l != 0 ? l : r) / 510);
+            });
+            break;
+          case SpanKind::kNear:
+            edges([x_part](int32_t l, int32_t r) {
+              const int32_t v = (x_part - 255) * (l != 255 ? 255 - l : 255 - r) / 510 + 255;
+              return static_cast<uint32_t>(std::min(std::max(v, 0), 255));
+            });
+            break;
         }
         m = next;
       }
     }
   }
 
+  // Blend gives alpha 0 with the colours kept at v = 0, so only full alpha is singled
+  // out (it need not read the pixel): the rest come in no order a branch could learn.
   LUMETRA_INLINE static void Lay(uint8_t* px, uint32_t v, const Paint& paint) {
     const uint32_t alpha = paint.alpha * v / 255;
-    if (alpha == 0) {
-      px[3] = 0;
-      return;
-    }
     uint32_t word = paint.opaque;
     if (alpha != 255) {
       std::memcpy(&word, px, 4);
@@ -353,6 +456,7 @@ void CoverJob::Band(int32_t begin, int32_t end) {
 }
 
 #undef LUMETRA_INLINE
+#undef LUMETRA_INLINE_LAMBDA
 
 }  // namespace
 

@@ -94,6 +94,8 @@ std::vector<Case> Cases() {
       {"tiny triangle in one pixel", Polygon({{3.1f, 3.2f}, {3.8f, 3.3f}, {3.4f, 3.9f}}), 6, 6, 0,
        0, false},
       {"many-vertex star", Star(120, 60.3f, 50.7f, 55.f, 20.f, 0.f), 128, 104, 0, 0},
+      // Edges closer than a pixel: several pairs meet in one pixel of a column line.
+      {"dense star", Star(300, 24.3f, 24.1f, 21.f, 17.5f, 0.f), 48, 48, 0, 0},
       {"curved star with a hole",
        Joined({Star(40, 40.5f, 35.2f, 38.f, 15.f, 0.15f), Circle(40.5f, 35.2f, 9.f)}), 84, 72, 0,
        0},
