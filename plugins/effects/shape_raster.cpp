@@ -99,26 +99,37 @@ LUMETRA_INLINE Pair SpanOf(float s, float e, float lo, float hi, PairSpan* out) 
   return Pair::kSpan;
 }
 
-// A run of equal samples along a line, positions relative to its origin; between runs
-// the samples are 0.
-struct Run {
-  int32_t begin, end;
+// A step of one line's samples: the value holds from `begin` (relative to the line's
+// origin) up to the next step's begin.
+struct Step {
+  int32_t begin;
   uint32_t value;
 };
 
-// The samples one line's crossings leave, as runs: pairs in order (an unpaired last
-// crossing is ignored), parts that meet in one pixel added up to 255.
-LUMETRA_INLINE void LineRuns(const float* c, const float* end, int32_t origin, int32_t extent,
-                             std::vector<Run>* runs) {
-  runs->clear();
+// The samples one line's crossings leave, as steps from 0 ending with a step at `extent`:
+// pairs in order (an unpaired last crossing is ignored), parts that meet in one pixel added
+// up to 255, 0 between pairs. `steps` gets room for the most a line can make; returns the
+// first step.
+LUMETRA_INLINE const Step* LineSteps(const float* c, const float* end, int32_t origin,
+                                     int32_t extent, std::vector<Step>* steps) {
   const int64_t n = (end - c) & ~int64_t{1};
+  // A pair makes at most a gap, two parts and a run between.
+  const auto most = static_cast<size_t>(2 * n + 2);
+  if (steps->size() < most) steps->resize(most);
+  Step* const first = steps->data();
+  Step* o = first;
   const auto lo = static_cast<float>(origin), hi = static_cast<float>(origin + extent);
-  auto part = [runs](int32_t at, uint32_t v) {
-    if (!runs->empty() && runs->back().begin == at && runs->back().end == at + 1) {
-      runs->back().value = std::min<uint32_t>(runs->back().value + v, 255);
-    } else {
-      runs->push_back({at, at + 1, std::min<uint32_t>(v, 255)});
+  int32_t at = 0;          // where the last step's stretch ends
+  bool part_last = false;  // the last step is a one-pixel part
+  auto part = [&](int32_t i, uint32_t v) LUMETRA_INLINE_LAMBDA {
+    if (part_last && at == i + 1) {
+      o[-1].value = std::min<uint32_t>(o[-1].value + v, 255);
+      return;
     }
+    if (i > at) *o++ = {at, 0u};
+    *o++ = {i, std::min<uint32_t>(v, 255)};
+    at = i + 1;
+    part_last = true;
   };
   PairSpan p;
   for (int64_t k = 0; k < n; k += 2) {
@@ -127,23 +138,16 @@ LUMETRA_INLINE void LineRuns(const float* c, const float* end, int32_t origin, i
     if (kind == Pair::kNone) continue;
     part(p.i - origin, p.vi);
     if (p.single) continue;
-    if (p.j - 1 >= p.i + 1) runs->push_back({p.i + 1 - origin, p.j - origin, 255u});
+    if (p.j - 1 >= p.i + 1) {
+      *o++ = {p.i + 1 - origin, 255u};
+      at = p.j - origin;
+      part_last = false;
+    }
     if (p.has_j) part(p.j - origin, p.vj);
   }
-}
-
-// Runs as steps: each step's value holds from its position up to the next step's, and a
-// last step at `extent` ends them, so two lines' steps merge without searching.
-LUMETRA_INLINE void Steps(const std::vector<Run>& runs, int32_t extent, std::vector<Run>* steps) {
-  steps->clear();
-  int32_t at = 0;
-  for (const Run& r : runs) {
-    if (r.begin > at) steps->push_back({at, 0, 0u});
-    steps->push_back({r.begin, 0, r.value});
-    at = r.end;
-  }
-  if (at < extent) steps->push_back({at, 0, 0u});
-  steps->push_back({extent, 0, 0u});
+  if (at < extent) *o++ = {at, 0u};
+  *o = {extent, 0u};
+  return first;
 }
 
 // The sum at absolute position k of one line's pairs from *pair on, the same as its runs
@@ -305,8 +309,7 @@ struct CoverJob {
 
   LUMETRA_INLINE void Rows(int32_t begin, int32_t end) {
     const int32_t w = pic->width, h = pic->height;
-    std::vector<Run> lower, upper, lower_steps, upper_steps;
-    for (std::vector<Run>* v : {&lower, &upper, &lower_steps, &upper_steps}) v->reserve(64);
+    std::vector<Step> lower_steps, upper_steps;
     // Left samples read the column lines seen from above, right ones those seen from below.
     std::vector<Cursor> left(static_cast<size_t>(w) + 1), right(static_cast<size_t>(w) + 1);
     const auto col_lo = static_cast<float>(y), col_hi = static_cast<float>(y + h);
@@ -314,18 +317,15 @@ struct CoverJob {
     for (int32_t k = begin; k < end; ++k) {
       // Line k is the lower edge of pixel row k (seen from above), line k + 1 its upper
       // edge (seen from below).
-      LineRuns(rows->above.Begin(k), rows->above.End(k), x, w, &lower);
-      LineRuns(rows->below.Begin(k + 1), rows->below.End(k + 1), x, w, &upper);
+      const Step* lo_step = LineSteps(rows->above.Begin(k), rows->above.End(k), x, w, &lower_steps);
+      const Step* up_step =
+          LineSteps(rows->below.Begin(k + 1), rows->below.End(k + 1), x, w, &upper_steps);
       uint8_t* px = pic->Row(k);
       const int32_t at = y + k;
       // Where a column line looks the same from both sides, the right sample of pixel
       // m - 1 is the left sample of pixel m.
       int32_t carry_at = -1;
       uint32_t carry = 0;
-      Steps(lower, w, &lower_steps);
-      Steps(upper, w, &upper_steps);
-      const Run* lo_step = lower_steps.data();
-      const Run* up_step = upper_steps.data();
       int32_t m = 0;
       while (m < w) {
         const int32_t lower_next = lo_step[1].begin, upper_next = up_step[1].begin;
