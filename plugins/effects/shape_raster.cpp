@@ -252,30 +252,30 @@ LUMETRA_INLINE uint32_t SampleAt(const CrossingList& list, int32_t line, float l
   return sum;
 }
 
-// The fill colour, and its blue, green and red spread into 16-bit lanes for Blend.
+// The fill colour, and its channels spread into 16-bit lanes for Blend.
 struct Paint {
   uint32_t alpha;   // the colour's own alpha
   uint32_t opaque;  // the colour's pixel with alpha 255
-  uint64_t lanes;
+  __m128i lanes;
 
   explicit Paint(uint32_t colour)
-      : alpha(colour >> 24), opaque(colour | 0xFF000000u), lanes(Spread(colour)) {}
+      : alpha(colour >> 24),
+        opaque(colour | 0xFF000000u),
+        lanes(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(colour)), _mm_setzero_si128())) {}
 
-  // Bytes 0..2 of a pixel in lanes 0..2.
-  static uint64_t Spread(uint32_t w) {
-    return (w & 0xFFu) | static_cast<uint64_t>(w & 0xFF00u) << 8 |
-           static_cast<uint64_t>(w & 0xFF0000u) << 16;
-  }
-
-  // The pixel's colours towards the paint by a (1..254), each (p (255 - a) + c a) / 255,
-  // alpha a: the three channels at once, (x + 1 + (x >> 8)) >> 8 being x / 255 for every
+  // The pixel's colours towards the paint by a, each (p (255 - a) + c a) / 255, alpha a:
+  // the channels in 16-bit lanes at once, (x + 1 + (x >> 8)) >> 8 being x / 255 for every
   // x up to 255 x 255.
   uint32_t Blend(uint32_t pixel, uint32_t a) const {
-    constexpr uint64_t kLow = 0x00FF00FF00FFull, kOne = 0x000100010001ull;
-    const uint64_t x = Spread(pixel) * (255 - a) + lanes * a;
-    const uint64_t q = ((x + kOne + ((x >> 8) & kLow)) >> 8) & kLow;
-    return static_cast<uint32_t>((q & 0xFFu) | (q >> 8 & 0xFF00u) | (q >> 16 & 0xFF0000u)) |
-           a << 24;
+    const __m128i p = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)),
+                                        _mm_setzero_si128());
+    const __m128i x =
+        _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(static_cast<int16_t>(255 - a))),
+                      _mm_mullo_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(a))));
+    const __m128i q = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    const auto bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
+    return (bgr & 0x00FFFFFFu) | a << 24;
   }
 };
 
