@@ -405,11 +405,28 @@ struct CoverJob {
     for (size_t i = 0; i < n; ++i) std::memcpy(p + 4 * i, &word, 4);
   }
 
-  // Alpha 0, colours kept.
+  // Alpha 0, colours kept. Blocks of 16 pixels whose alpha is 0 already (a new picture,
+  // or the last frame's outside) are only read: a line left clean needs no write back,
+  // which costs about what the reading does.
   LUMETRA_INLINE static void Exterior(uint8_t* px, int32_t m0, int32_t m1) {
     uint8_t* p = px + 4 * static_cast<size_t>(m0);
     const auto n = static_cast<size_t>(m1 - m0);
-    for (size_t i = 0; i < n; ++i) {
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+      __m128i v[4];
+      for (int k = 0; k < 4; ++k) {
+        v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * i + 16 * k));
+      }
+      const __m128i any =
+          _mm_and_si128(_mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3])), alpha);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) == 0xFFFF) continue;
+      for (int k = 0; k < 4; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * i + 16 * k),
+                         _mm_andnot_si128(alpha, v[k]));
+      }
+    }
+    for (; i < n; ++i) {
       uint32_t word;
       std::memcpy(&word, p + 4 * i, 4);
       word &= 0x00FFFFFFu;
