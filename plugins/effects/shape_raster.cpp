@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace lumetra::effects {
 
@@ -196,6 +197,13 @@ LUMETRA_INLINE uint32_t SumFrom(const float* c, const float* end, float lo, floa
   return sum;
 }
 
+// Whether line i has the same crossings in two lists.
+LUMETRA_INLINE bool SameCrossings(const CrossingList& a, const CrossingList& b, int32_t i) {
+  const auto n = static_cast<size_t>(a.End(i) - a.Begin(i));
+  return n == static_cast<size_t>(b.End(i) - b.Begin(i)) &&
+         (n == 0 || std::memcmp(a.Begin(i), b.Begin(i), n * sizeof(float)) == 0);
+}
+
 // Where one column line's pairs stand for the rows asked so far: the first pair that
 // may still reach them, its values and the next pair's entry, held beside the other
 // columns' so that a row asks no far-off list until a pair ends. Past the last pair the
@@ -317,7 +325,15 @@ struct CoverJob {
     for (int32_t k = begin; k < end; ++k) {
       // Line k is the lower edge of pixel row k (seen from above), line k + 1 its upper
       // edge (seen from below).
-      const Step* lo_step = LineSteps(rows->above.Begin(k), rows->above.End(k), x, w, &lower_steps);
+      // Line k seen from above mostly has the crossings it has seen from below, which the
+      // row before laid as its upper steps.
+      const Step* lo_step;
+      if (k > begin && SameCrossings(rows->above, rows->below, k)) {
+        std::swap(lower_steps, upper_steps);
+        lo_step = lower_steps.data();
+      } else {
+        lo_step = LineSteps(rows->above.Begin(k), rows->above.End(k), x, w, &lower_steps);
+      }
       const Step* up_step =
           LineSteps(rows->below.Begin(k + 1), rows->below.End(k + 1), x, w, &upper_steps);
       uint8_t* px = pic->Row(k);
@@ -493,11 +509,7 @@ KernelStatus FillOutline(const ShapeOutline& outline, const ImageView& pic, int3
     }
     std::vector<uint8_t> same(static_cast<size_t>(w) + 1);
     for (int32_t i = 0; i <= w; ++i) {
-      const size_t n = static_cast<size_t>(columns.above.End(i) - columns.above.Begin(i));
-      same[static_cast<size_t>(i)] =
-          n == static_cast<size_t>(columns.below.End(i) - columns.below.Begin(i)) &&
-          (n == 0 ||
-           std::memcmp(columns.above.Begin(i), columns.below.Begin(i), n * sizeof(float)) == 0);
+      same[static_cast<size_t>(i)] = SameCrossings(columns.above, columns.below, i);
     }
     CoverJob job;
     job.pic = &pic;
