@@ -475,7 +475,8 @@ void CrossChunk(const Piece* pieces, const uint32_t* which, size_t n, int32_t fi
     // descending: those take a pass, not a sort.
     auto ascending = [](const Sorted& x, const Sorted& y) { return x.value < y.value; };
     if (!std::is_sorted(b, e, ascending)) {
-      if (std::is_sorted(b, e, [](const Sorted& x, const Sorted& y) { return x.value > y.value; })) {
+      if (std::is_sorted(b, e,
+                         [](const Sorted& x, const Sorted& y) { return x.value > y.value; })) {
         std::reverse(b, e);
       } else {
         std::sort(b, e, ascending);

@@ -1,6 +1,6 @@
 // Shape raster. The coverage rules give 255 whenever a pixel's lower and upper edge
 // samples are both 255 and 0 whenever both are 0, whatever its left and right samples;
-// so a pixel row is walked as the runs of its two row lines, interior and exterior spans
+// so a pixel row is walked as the steps of its two row lines, interior and exterior spans
 // go in one stroke each, and only the pixels between (those the outline passes through)
 // ask their column lines for the left and right samples. No plane of samples is made: the
 // cost is the crossings plus one pass over the output.
@@ -47,7 +47,7 @@ LUMETRA_INLINE uint8_t Coverage(uint32_t b, uint32_t t, uint32_t l, uint32_t r) 
   } else {
     v = (li != 0 ? ti * li : ri * ti) / 510;
   }
-  return static_cast<uint8_t>(std::min(std::max(v, 0), 255));
+  return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
 
 LUMETRA_INLINE uint32_t PartSample(float part) {
@@ -151,7 +151,7 @@ LUMETRA_INLINE const Step* LineSteps(const float* c, const float* end, int32_t o
   return first;
 }
 
-// The sum at absolute position k of one line's pairs from *pair on, the same as its runs
+// The sum at absolute position k of one line's pairs from *pair on, the same as its steps
 // would give. `pair` (index of a first value, even) only moves forward: pairs before it end
 // below k, and the positions asked of one line never go down.
 LUMETRA_INLINE uint32_t SumFrom(const float* c, const float* end, float lo, float hi, int32_t k,
@@ -267,21 +267,23 @@ struct Paint {
   __m128i lanes;
 
   explicit Paint(uint32_t colour)
-      : alpha(colour >> 24),
-        opaque(colour | 0xFF000000u),
-        lanes(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(colour)), _mm_setzero_si128())) {}
+      : alpha(colour >> 24), opaque(colour | 0xFF000000u), lanes(Widen(colour)) {}
+
+  // A pixel's bytes in 16-bit lanes.
+  static __m128i Widen(uint32_t w) {
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(w)), _mm_setzero_si128());
+  }
 
   // The pixel's colours towards the paint by a, each (p (255 - a) + c a) / 255, alpha a:
   // the channels in 16-bit lanes at once, (x + 1 + (x >> 8)) >> 8 being x / 255 for every
   // x up to 255 x 255.
   uint32_t Blend(uint32_t pixel, uint32_t a) const {
-    const __m128i p = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)),
-                                        _mm_setzero_si128());
+    const __m128i p = Widen(pixel);
     const __m128i x =
         _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(static_cast<int16_t>(255 - a))),
                       _mm_mullo_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(a))));
-    const __m128i q = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    const __m128i q =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
     const auto bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
     return (bgr & 0x00FFFFFFu) | a << 24;
   }
@@ -324,9 +326,8 @@ struct CoverJob {
     const Paint paint(colour);
     for (int32_t k = begin; k < end; ++k) {
       // Line k is the lower edge of pixel row k (seen from above), line k + 1 its upper
-      // edge (seen from below).
-      // Line k seen from above mostly has the crossings it has seen from below, which the
-      // row before laid as its upper steps.
+      // edge (seen from below). Seen from above, line k mostly has the crossings it has
+      // seen from below, which the row before laid as its upper steps.
       const Step* lo_step;
       if (k > begin && SameCrossings(rows->above, rows->below, k)) {
         std::swap(lower_steps, upper_steps);
@@ -352,7 +353,7 @@ struct CoverJob {
         lo_step += lower_next == next;
         up_step += upper_next == next;
         // The pixels between ask their column lines. Coverage's case follows from b and
-        // t alone, so it is settled once per span: x is the one of b and t that is
+        // t alone, so it is settled once per span: x_part is the one of b and t that is
         // neither 0 nor 255 where there is one.
         auto edges = [&](auto cover) LUMETRA_INLINE_LAMBDA {
           for (int32_t i = m; i < next; ++i) {
