@@ -73,6 +73,13 @@ class Workers {
     std::unique_lock<std::mutex> lock(mutex_);
     RunOne(lock, bands - 1);
     while (next_ < bands_ - 1) RunOne(lock, next_++);
+    if (returned_ != bands_) {
+      // The workers' bands are mostly about to end: sleeping and being woken would cost
+      // more than they have left.
+      lock.unlock();
+      Spin([this, bands] { return returned_.load(std::memory_order_acquire) == bands; });
+      lock.lock();
+    }
     done_.wait(lock, [this] { return returned_ == bands_; });
     bands_ = 0;
     return true;
@@ -86,6 +93,21 @@ class Workers {
       }
     } catch (...) {
       // Fewer workers: the caller runs what they would have.
+    }
+  }
+
+  // Waits up to kSpin for done() without a system call (a pause between looks leaves the
+  // core's other thread its share).
+  template <class Done>
+  static void Spin(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (uint32_t looks = 1; !done(); ++looks) {
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#else
+      std::this_thread::yield();
+#endif
+      if (looks % 64 == 0 && std::chrono::steady_clock::now() >= until) return;
     }
   }
 
@@ -108,11 +130,7 @@ class Workers {
         // the next job's band at once instead of after a wake-up of tens of microseconds.
         const uint64_t seen = posted_.load(std::memory_order_relaxed);
         lock.unlock();
-        const auto until = std::chrono::steady_clock::now() + kSpin;
-        while (posted_.load(std::memory_order_acquire) == seen &&
-               std::chrono::steady_clock::now() < until) {
-          std::this_thread::yield();
-        }
+        Spin([this, seen] { return posted_.load(std::memory_order_acquire) != seen; });
         lock.lock();
       }
       wake_.wait(lock, [this] { return stop_ || next_ < bands_ - 1; });
@@ -131,7 +149,8 @@ class Workers {
   bool stop_ = false;
   BandFn fn_ = nullptr;
   void* context_ = nullptr;
-  int32_t rows_ = 0, bands_ = 0, next_ = 0, returned_ = 0;
+  int32_t rows_ = 0, bands_ = 0, next_ = 0;
+  std::atomic<int32_t> returned_{0};  // written under the lock, watched by a spinning caller
 };
 
 void SplitOverThreads(int32_t threads, int32_t rows, int64_t work_per_row, BandFn fn,
