@@ -246,12 +246,15 @@ template <class F, class M, int W, int G>
   HermiteLanes(tasks);
 }
 
+// Groups of lanes per batch of each solver.
+constexpr int kNarrowGroups = 3, kWideGroups = 4, kWiderGroups = 4;
+
 void SolveNarrow(Tasks* tasks) {
-  SolveLanes<Float4, Mask4, 4, 3>(tasks);
+  SolveLanes<Float4, Mask4, 4, kNarrowGroups>(tasks);
 }
 
 [[gnu::target("avx2")]] void SolveWide(Tasks* tasks) {
-  SolveLanes<Float8, Mask8, 8, 4>(tasks);
+  SolveLanes<Float8, Mask8, 8, kWideGroups>(tasks);
 }
 
 #define LUMETRA_AVX512 gnu::target("avx512f,avx512vl,avx512dq,avx512bw")
@@ -308,13 +311,17 @@ template <int G>
 }
 
 [[LUMETRA_AVX512]] void SolveWider(Tasks* tasks) {
-  for (size_t i = 0; i < tasks->size; i += 16 * 4) BisectMasked<4>(tasks, i);
+  for (size_t i = 0; i < tasks->size; i += 16 * kWiderGroups) BisectMasked<kWiderGroups>(tasks, i);
   HermiteLanes(tasks);
 }
 
 #undef LUMETRA_AVX512
 
 using Solver = void (*)(Tasks*);
+
+// The tasks each solver takes at once.
+constexpr size_t kBatches[] = {4 * kNarrowGroups, 8 * kWideGroups, 16 * kWiderGroups};
+static_assert(16 * kWiderGroups <= kMaxLanes);
 
 Solver PickSolver(CrossingLanes lanes) {
   static const bool avx512 =
@@ -386,10 +393,14 @@ void AddTasks(const Piece& p, int32_t first, int32_t l0, int32_t l1, uint8_t see
   tasks->size += n;
 }
 
-// Clears the batch after the last task: tA = tB = 0 stops its lanes at once.
+// Clears what the last batch of any solver reads past the last task (only the bisection
+// does): tA = tB = 0 stops those lanes at once.
 void PadTasks(Tasks* tasks) {
-  for (int f = 0; f < Tasks::kFields; ++f) {
-    std::fill_n((*tasks)[static_cast<Tasks::Field>(f)] + tasks->size, kMaxLanes, 0.f);
+  size_t pad = 0;
+  for (const size_t batch : kBatches) pad = std::max(pad, (batch - tasks->size % batch) % batch);
+  for (const Tasks::Field f :
+       {Tasks::kA, Tasks::kB, Tasks::kC, Tasks::kD, Tasks::kLine, Tasks::kTa, Tasks::kTb}) {
+    std::fill_n((*tasks)[f] + tasks->size, pad, 0.f);
   }
 }
 
