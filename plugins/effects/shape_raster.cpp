@@ -354,7 +354,7 @@ struct CoverJob {
         up_step += upper_next == next;
         // The pixels between ask their column lines. Coverage's case follows from b and
         // t alone, so it is settled once per span: x_part is the one of b and t that is
-        // neither 0 nor 255 where there is one.
+        // neither 0 nor 255.
         auto edges = [&](auto cover) LUMETRA_INLINE_LAMBDA {
           for (int32_t i = m; i < next; ++i) {
             const auto li = static_cast<size_t>(i);
@@ -367,7 +367,6 @@ struct CoverJob {
             Lay(px + 4 * i, cover(static_cast<int32_t>(l), static_cast<int32_t>(r)), paint);
           }
         };
-        const auto x_part = static_cast<int32_t>(b + t) - (b == 255 || t == 255 ? 255 : 0);
         switch (kSpanKind[Level(b) * 3 + Level(t)]) {
           case SpanKind::kInterior:
             Interior(px, m, next, paint);
@@ -382,12 +381,14 @@ struct CoverJob {
             edges([](int32_t l, int32_t r) { return static_cast<uint32_t>((r + l) >> 1); });
             break;
           case SpanKind::kOneSide:
-            edges([x_part](int32_t l, int32_t r) {
+            // One of b and t is 0.
+            edges([x_part = static_cast<int32_t>(b + t)](int32_t l, int32_t r) {
               return static_cast<uint32_t>(x_part * (l != 0 ? l : r) / 510);
             });
             break;
           case SpanKind::kNear:
-            edges([x_part](int32_t l, int32_t r) {
+            // One of b and t is 255.
+            edges([x_part = static_cast<int32_t>(b + t) - 255](int32_t l, int32_t r) {
               const int32_t v = (x_part - 255) * (l != 255 ? 255 - l : 255 - r) / 510 + 255;
               return static_cast<uint32_t>(std::min(std::max(v, 0), 255));
             });
