@@ -186,5 +186,71 @@ TEST(ShapeFastPath, SameBytesAsThePlainVersion) {
   }
 }
 
+// Random outlines in small pictures: straight and curved segments, ends on lines and on
+// half pixels, open chains, far and non-finite values; one thread and three. The table
+// above names the cases; this sweeps what lies between them.
+TEST(ShapeFastPath, RandomOutlinesGiveTheSameBytes) {
+  uint32_t seed = 2024u;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto coordinate = [&](float lo, float hi) {
+    const float v = lo + (hi - lo) * static_cast<float>(next() % 10000) / 10000.f;
+    switch (next() % 8) {
+      case 0:
+        return std::floor(v);  // on a line
+      case 1:
+        return std::floor(v) + 0.5f;  // through a pixel's middle
+      default:
+        return v;
+    }
+  };
+  int drawn = 0;  // cases with an edge inside some pixel
+  for (int n = 0; n < 300; ++n) {
+    const int32_t w = 1 + static_cast<int32_t>(next() % 40),
+                  h = 1 + static_cast<int32_t>(next() % 40);
+    const int32_t x = static_cast<int32_t>(next() % 41) - 20,
+                  y = static_cast<int32_t>(next() % 41) - 20;
+    ShapeOutline outline;
+    const int segments = 1 + static_cast<int>(next() % 7);
+    const bool curved = next() % 2 == 0, closed = next() % 4 != 0;
+    std::vector<std::pair<float, float>> points;
+    for (int i = 0; i < segments; ++i) {
+      points.emplace_back(coordinate(x - 10.f, x + w + 10.f), coordinate(y - 10.f, y + h + 10.f));
+    }
+    if (next() % 16 == 0) points[next() % points.size()].first = 1e30f;
+    if (next() % 16 == 0) points[next() % points.size()].second = std::nanf("");
+    const size_t edges = closed ? points.size() : points.size() - 1;
+    for (size_t i = 0; i < edges; ++i) {
+      const auto [x0, y0] = points[i];
+      const auto [x1, y1] = points[(i + 1) % points.size()];
+      auto handle = [&] { return curved ? coordinate(-15.f, 15.f) : 0.f; };
+      outline.Add({x0, y0, handle(), handle(), x1, y1, handle(), handle()});
+    }
+    const uint32_t colour = next() | (next() % 3 == 0 ? 0xFF000000u : 0u);
+    SCOPED_TRACE("case " + std::to_string(n));
+    std::vector<uint8_t> plain = Background(w, h);
+    ASSERT_EQ(reference::FillOutline(outline, {plain.data(), w * 4, w, h}, x, y, colour, {}),
+              KernelStatus::kOk);
+    std::vector<uint8_t> white(plain.size(), 0);
+    reference::FillOutline(outline, {white.data(), w * 4, w, h}, x, y, 0xFFFFFFFFu, {});
+    for (size_t i = 3; i < white.size(); i += 4) {
+      if (white[i] != 0 && white[i] != 255) {
+        ++drawn;
+        break;
+      }
+    }
+    for (int32_t threads : {1, 3}) {
+      std::vector<uint8_t> fast = Background(w, h);
+      const BandRunner bands{nullptr, nullptr, threads};
+      ASSERT_EQ(FillOutline(outline, {fast.data(), w * 4, w, h}, x, y, colour, bands),
+                KernelStatus::kOk);
+      ASSERT_EQ(fast, plain) << "threads " << threads;
+    }
+  }
+  EXPECT_GT(drawn, 150);
+}
+
 }  // namespace
 }  // namespace lumetra::effects
