@@ -248,7 +248,9 @@ LUMETRA_INLINE uint32_t SampleAt(const CrossingList& list, int32_t line, float l
     const bool passes = (s >= next_pixel) | ((e >= next_pixel) & within);
     const bool ends = (e < next_pixel) & within & (u->after >= next_pixel);
     const float from_entry = Clamp01(1.f - (s - pixel));
-    const float to_end = e - _mm_cvtss_f32(_mm_max_ss(_mm_set_ss(s), _mm_set_ss(pixel)));
+    // Clamped only so that the part not kept (past the last pair: infinite) converts
+    // safely; the one kept already lies in [0, 1].
+    const float to_end = Clamp01(e - _mm_cvtss_f32(_mm_max_ss(_mm_set_ss(s), _mm_set_ss(pixel))));
     // Both parts made, one kept by a mask: which case holds follows no pattern.
     const uint32_t keep = 0u - static_cast<uint32_t>(passes);
     const uint32_t v = (PartSample(from_entry) & keep) | (PartSample(to_end) & ~keep);
