@@ -175,8 +175,9 @@ void Accuracy(int vertices) {
       }
     }
   }
+  const double n = static_cast<double>(std::max(edge_pixels, 1L));
   std::printf("%5d vertices, %ld edge pixels: ours mean %.2f max %.1f, cairo mean %.2f max %.1f\n",
-              vertices, edge_pixels, sum[0] / edge_pixels, most[0], sum[1] / edge_pixels, most[1]);
+              vertices, edge_pixels, sum[0] / n, most[0], sum[1] / n, most[1]);
   cairo_destroy(cr);
   cairo_surface_destroy(surface);
 }
