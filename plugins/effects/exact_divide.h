@@ -1,8 +1,13 @@
-// Division by a per-call constant as a multiply and two shifts, exact for the blur's range.
+// Division by a per-call constant as a multiply and two shifts, exact for the blur's range;
+// and by 255 in vector lanes, for the blends.
 #pragma once
 
 #include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace lumetra::effects {
 
@@ -71,5 +76,13 @@ inline ShortDivisor MakeShortDivisor(uint32_t d) {
   q.exact = true;
   return q;
 }
+
+#if defined(__SSE2__)
+// x / 255 in 16-bit lanes, exact for x up to 255 x 255: (x + 1 + (x >> 8)) >> 8.
+inline __m128i Div255Lanes(__m128i x) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)),
+                        8);
+}
+#endif
 
 }  // namespace lumetra::effects

@@ -6,9 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
+#include "exact_divide.h"
 
 namespace lumetra::effects {
 namespace {
@@ -76,19 +74,15 @@ inline constexpr bool kVectorBlend =
     kBlend == PasteBlend::kScreen || kBlend == PasteBlend::kLighten ||
     kBlend == PasteBlend::kDarken || kBlend == PasteBlend::kDifference;
 
-// x / 255 in 16-bit lanes, exact for x up to 255 x 255: (x + 1 + (x >> 8)) >> 8.
-inline __m128i Div255(__m128i x) {
-  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)),
-                        8);
-}
-
 // f x g' / 255 (+ g) per byte, g' = g or 255 - g.
 template <bool kScreen>
 inline __m128i ProductOver255(__m128i f, __m128i g) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i gg = kScreen ? _mm_sub_epi8(_mm_set1_epi8(-1), g) : g;
-  __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(f, zero), _mm_unpacklo_epi8(gg, zero)));
-  __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(f, zero), _mm_unpackhi_epi8(gg, zero)));
+  const __m128i lo =
+      Div255Lanes(_mm_mullo_epi16(_mm_unpacklo_epi8(f, zero), _mm_unpacklo_epi8(gg, zero)));
+  const __m128i hi =
+      Div255Lanes(_mm_mullo_epi16(_mm_unpackhi_epi8(f, zero), _mm_unpackhi_epi8(gg, zero)));
   const __m128i q = _mm_packus_epi16(lo, hi);
   return kScreen ? _mm_add_epi8(q, g) : q;  // f (255 - g) / 255 + g <= 255
 }

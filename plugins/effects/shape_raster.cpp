@@ -16,6 +16,8 @@
 #include <new>
 #include <utility>
 
+#include "exact_divide.h"
+
 namespace lumetra::effects {
 
 namespace {
@@ -277,15 +279,13 @@ struct Paint {
   }
 
   // The pixel's colours towards the paint by a, each (p (255 - a) + c a) / 255, alpha a:
-  // the channels in 16-bit lanes at once, (x + 1 + (x >> 8)) >> 8 being x / 255 for every
-  // x up to 255 x 255.
+  // the channels in 16-bit lanes at once.
   uint32_t Blend(uint32_t pixel, uint32_t a) const {
     const __m128i p = Widen(pixel);
     const __m128i x =
         _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(static_cast<int16_t>(255 - a))),
                       _mm_mullo_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(a))));
-    const __m128i q =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    const __m128i q = Div255Lanes(x);
     const auto bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
     return (bgr & 0x00FFFFFFu) | a << 24;
   }
