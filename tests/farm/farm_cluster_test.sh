@@ -6,8 +6,11 @@
 #        render-movie   the same, into a movie the join assembles
 # submit: 20 frames in chunks of 5 through "farm submit"; the joined manifest must equal the
 #   manifest of a plain render of the same frames.
-# resume: one array task is cancelled while it renders; "farm status" must report failed
-#   frames, "farm resume" must complete the set, and no frame may be rendered twice.
+# resume: one array task fails part way through its chunk; "farm status" must report failed
+#   frames, "farm resume" must complete the set, and no frame may be rendered twice. The fake
+#   renderer takes a second a frame, so its task is cancelled while it renders; the real one
+#   renders a chunk faster than any watcher could cancel it, so a dangling link planted at
+#   one of its frames (which the frame writer refuses to follow) fails that frame instead.
 # movie: the 20 frames into out/film.mp4 through "farm submit"; the frames' manifest must
 #   equal a plain render's, and the movie must read back through the movie reader with 20
 #   frames of the frames' size and a sound track; nothing but the movie is left in out/.
@@ -53,21 +56,28 @@ normal() { awk '{ n = $1; sub(/.*\//, "", n); print n, $NF }' "$1" | sort; }
 target="$dir/out/frame####.png" plain="$dir/plain/frame####.png"
 # A movie's frames are named for it in the farm folder: the plain render names them alike.
 [ "$test" = movie ] && target="$dir/out/film.mp4" plain="$dir/plain/film.####.png"
+[ "$case_name" = render-resume ] && ln -s "$dir/nowhere/frame0008.png" "$dir/out/frame0008.png"
 "$lumetra" farm submit "$project" "$target" --frames 0-19 --chunk 5 \
   --farm-dir "$farm" || fail "farm submit"
 array=$(state array_jobs) join=$(state join_job)
 [ -n "$array" ] && [ -n "$join" ] || fail "no job ids in farm.ini"
 
 if [ "$test" = resume ]; then
-  # Cancel task 1 once it has written a frame of its chunk (5-9) and is working on more.
-  for _ in $(seq 1 300); do
-    [ -e "$dir/out/frame0005.png" ] && break
-    sleep 0.2
-  done
-  [ -e "$dir/out/frame0005.png" ] || fail "task 1 never wrote a frame"
-  scancel "${array}_1"
-  wait_gone "$array"
-  [ ! -e "$dir/out/frame0009.png" ] || fail "task 1 finished before it was cancelled"
+  if [ "$mode" = fake ]; then
+    # Cancel task 1 once it has written a frame of its chunk (5-9) and is working on more.
+    for _ in $(seq 1 300); do
+      [ -e "$dir/out/frame0005.png" ] && break
+      sleep 0.2
+    done
+    [ -e "$dir/out/frame0005.png" ] || fail "task 1 never wrote a frame"
+    scancel "${array}_1"
+    wait_gone "$array"
+    [ ! -e "$dir/out/frame0009.png" ] || fail "task 1 finished before it was cancelled"
+  else
+    wait_gone "$array"
+    [ -e "$dir/out/frame0007.png" ] || fail "task 1 stopped before the frame it could not write"
+    rm "$dir/out/frame0008.png"
+  fi
   status=$("$lumetra" farm status "$farm" --json)
   echo "$status"
   grep -q '"failed":0,' <<<"$status" && fail "status shows no failed frame after scancel"
